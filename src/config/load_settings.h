@@ -1,0 +1,27 @@
+#pragma once
+// Reads the settings file into the records it fills.
+
+#include <cstdint>
+#include <string>
+
+#include "config/settings.h"
+#include "platform/hresult.h"
+
+namespace vantomer {
+
+// Targets of one load; the module passes its process-wide objects.
+struct SettingsTargets {
+  FilterSettings& settings;
+  InputCoordinator& input;
+  ProfileList& profiles;
+  int32_t& cookieStockerTimeoutMinutes;
+};
+
+// Negative means the load failed (the filter does not load); 0 and 1 are
+// success. A missing or malformed file gives 1 and changes nothing.
+HRESULT loadSettings(const std::string& path, SettingsTargets targets);
+
+// Largest timeout that fits the 32-bit millisecond arithmetic of the stock.
+inline constexpr int32_t kMaxCookieStockerTimeoutMinutes = 71582;
+
+}  // namespace vantomer

@@ -1,0 +1,88 @@
+#pragma once
+// The records the settings file fills. Narrow texts hold bytes of the ANSI
+// code page; wide texts hold UTF-8 (their widths count UTF-16 units).
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vantomer {
+
+// How a profile writes emoji and which handset family it serves.
+enum class EmojiType : int32_t { Image = 0, Comment = 1, IMode = 2, EZweb = 3, JSky = 4 };
+
+// Widths of the fixed buffers, terminator included.
+namespace width {
+inline constexpr std::size_t LocationCorrectBasePathSVName = 128;
+inline constexpr std::size_t CookieStockKey = 128;
+inline constexpr std::size_t CookieStockKeyRaw = 128;
+inline constexpr std::size_t CookiePaddingMark = 16;
+inline constexpr std::size_t InputContentType = 64;
+inline constexpr std::size_t DOCTYPE = 8192;
+inline constexpr std::size_t ErrorSource = 16384;
+inline constexpr std::size_t UAPattern = 1024;
+inline constexpr std::size_t EmojiImgSrc = 512;
+inline constexpr std::size_t Charset = 64;
+inline constexpr std::size_t XMLDeclaration = 256;
+inline constexpr std::size_t XMLDTD = 1024;
+inline constexpr std::size_t OutputContentType = 64;
+}  // namespace width
+
+struct FilterSettings {
+  bool locationCorrect = true;
+  std::string locationCorrectBasePathSVName;
+  bool cookieImitation = true;
+  std::string cookieStockKey = "HTTP_X_COOKIE_STOCK_KEY";
+  std::string cookieStockKeyRaw = "X-Cookie-Stock-Key:";
+  std::string cookiePaddingMarkL = "(=";
+  std::string cookiePaddingMarkR = "=)";
+};
+
+// One accesskey icon: an emoji number or a text (UTF-8), at most one set.
+struct AccesskeyIcon {
+  std::string emoji;
+  std::string text;
+};
+
+inline constexpr const char* kDefaultDocType =
+    "<!DOCTYPE html [<!ENTITY nbsp \"&#160;\"><!ENTITY copy \"&#169;\">"
+    "<!ENTITY reg \"&#174;\">]>";
+inline constexpr const char* kDefaultErrorSource =
+    "<html><head><title>ERROR</title></head><body>TELMARK Parse Error "
+    "occured.</body></html>";
+
+struct InputCoordinator {
+  std::string contentType = "text/x-telmark";
+  std::string docType = kDefaultDocType;
+  std::string errorSource = kDefaultErrorSource;
+  std::map<std::string, AccesskeyIcon> accesskeyIcons;
+};
+
+struct CompiledUAPattern;  // defined where profiles are selected
+
+// One output profile.
+struct OutputCoordinator {
+  std::string uaPattern = ".*";
+  EmojiType emojiType = EmojiType::Comment;
+  std::string emojiImgSrc;
+  int32_t codePage = 65001;
+  std::string charset = "UTF-8";
+  std::string xmlDeclaration;
+  std::string xmlDtd;
+  std::string contentType = "text/html";
+  bool htmlMode = false;
+  bool locationCorrect = true;
+  bool cookieImitation = true;
+  bool iXHTML = false;
+
+  // The pattern compiled on first use; the same for every thread.
+  mutable std::once_flag patternOnce;
+  mutable std::shared_ptr<const CompiledUAPattern> compiledPattern;
+};
+
+using ProfileList = std::vector<std::unique_ptr<OutputCoordinator>>;
+
+}  // namespace vantomer

@@ -1,0 +1,50 @@
+#pragma once
+// Parsing of the held response bytes, the 500 response, and re-emission.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "filter/header_map.h"
+#include "platform/hresult.h"
+#include "vantomer/httpfilt.h"
+
+namespace vantomer {
+
+struct HeldResponse {
+  std::string version;
+  int32_t statusCode = 0;
+  std::string reasonPhrase;
+  HeaderMap headers;
+};
+
+// The decoded body; its whole content at emission is what is sent.
+using ResponseBody = std::string;
+
+// Forward-only reader over the held bytes.
+struct HeldStream {
+  std::string_view data;
+  std::size_t pos = 0;
+  bool failed = false;
+};
+
+inline constexpr std::size_t kHeadLineCapacity = 1024;
+inline constexpr std::size_t kChunkLineCapacity = 256;
+inline constexpr std::size_t kBodyBlockSize = 1024;
+
+// Reads one line ending at CR into a buffer of the given capacity.
+std::string readHeldLine(HeldStream& stream, std::size_t capacity);
+void parseStatusLine(std::string_view line, HeldResponse& response);
+void parseHeaderLine(std::string_view line, HeldResponse& response);
+void parseHeldResponse(std::string_view captured, HeldResponse& response, ResponseBody& body);
+
+// Turns the response into the 500 response for the code.
+void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code);
+
+// The head as emitResponse writes it (Content-Length must already be set).
+std::string formatHead(const HeldResponse& response);
+// Sets Content-Length and writes head and body with two WriteClient calls.
+void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody& body);
+
+}  // namespace vantomer

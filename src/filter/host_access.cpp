@@ -1,0 +1,47 @@
+#include "filter/host_access.h"
+
+#include <vector>
+
+#include "platform/text.h"
+
+namespace vantomer {
+
+std::optional<std::string> getServerVariable(HTTP_FILTER_CONTEXT* pfc, const std::string& name,
+                                             std::size_t bufferSize) {
+  if (!pfc || !pfc->GetServerVariable || bufferSize == 0) return std::nullopt;
+  std::vector<char> buffer(bufferSize, '\0');
+  DWORD size = static_cast<DWORD>(bufferSize);
+  if (!pfc->GetServerVariable(pfc, const_cast<char*>(name.c_str()), buffer.data(), &size))
+    return std::nullopt;
+  buffer.back() = '\0';  // a host that overfills must not make us read past the end
+  return std::string(buffer.data());
+}
+
+std::string serverVariableOrEmpty(HTTP_FILTER_CONTEXT* pfc, const std::string& name,
+                                  std::size_t bufferSize) {
+  return getServerVariable(pfc, name, bufferSize).value_or(std::string());
+}
+
+std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
+                                     const std::string& name, std::size_t bufferSize) {
+  if (!record || !record->GetHeader || bufferSize == 0) return std::nullopt;
+  std::vector<char> buffer(bufferSize, '\0');
+  DWORD size = static_cast<DWORD>(bufferSize);
+  if (!record->GetHeader(pfc, const_cast<char*>(name.c_str()), buffer.data(), &size))
+    return std::nullopt;
+  buffer.back() = '\0';
+  return std::string(buffer.data());
+}
+
+bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record, const std::string& name,
+               const std::string& value) {
+  if (!record || !record->SetHeader) return false;
+  return record->SetHeader(pfc, const_cast<char*>(name.c_str()), const_cast<char*>(value.c_str())) != 0;
+}
+
+bool isSecureRequest(HTTP_FILTER_CONTEXT* pfc) {
+  auto https = getServerVariable(pfc, "HTTPS", kHttpsBuffer);
+  return https && text::iequals(*https, "on");
+}
+
+}  // namespace vantomer

@@ -1,0 +1,147 @@
+#pragma once
+// A small XML DOM on libxml2, with the semantics the conversion relies on:
+// strings are UTF-8; a removed or replaced node stays valid until its
+// document is released; node lists are snapshots in document order; entity
+// references declared in the DOCTYPE stay references and are written back
+// as such; nothing is ever loaded from the network or the file system while
+// parsing.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/hresult.h"
+
+struct _xmlNode;
+struct _xmlDoc;
+
+namespace vantomer::dom {
+
+// Initialises libxml2 once per process; safe to call from any thread.
+void initialize();
+
+enum class NodeType { None, Element, Attribute, Text, CData, EntityRef, Comment, Fragment, Document, Other };
+
+class Document;
+
+// A handle to a node of a Document; copyable, does not own. Valid while its
+// document lives. A null handle is allowed everywhere and gives E_POINTER
+// (or an empty result) from its operations.
+class Node {
+ public:
+  Node() = default;
+  explicit Node(_xmlNode* node) : node_(node) {}
+
+  bool isNull() const { return node_ == nullptr; }
+  explicit operator bool() const { return node_ != nullptr; }
+  bool operator==(const Node& other) const { return node_ == other.node_; }
+  bool operator!=(const Node& other) const { return node_ != other.node_; }
+  _xmlNode* raw() const { return node_; }
+
+  NodeType type() const;
+  bool isElement() const { return type() == NodeType::Element; }
+  // Qualified name of an element ("prefix:local" or "local"); "#text" etc.
+  std::string nodeName() const;
+
+  // Text content: every descendant text, entity references expanded.
+  std::string text() const;
+  // Serialisation of the node: non-ASCII as characters, no added whitespace,
+  // empty elements as <name/>, attributes in double quotes, entity
+  // references as &name;.
+  std::string xml() const;
+  // Appends the serialisation to out (no intermediate copy).
+  void appendXml(std::string& out) const;
+
+  Node parentNode() const;
+  Node firstChild() const;
+  Node nextSibling() const;
+
+  // S_OK and the value, or S_FALSE and an empty value when absent (an empty
+  // attribute is S_OK). E_INVALIDARG when the node is no element.
+  HRESULT getAttribute(std::string_view name, std::string& value) const;
+  HRESULT setAttribute(std::string_view name, std::string_view value);
+  // S_OK also when the attribute was absent.
+  HRESULT removeAttribute(std::string_view name);
+  // The element's attributes in order, as (nodeName, nodeValue).
+  HRESULT attributes(std::vector<std::pair<std::string, std::string>>& out) const;
+
+  // Tree edits. A node that stands elsewhere is moved. A fragment puts its
+  // children in its place, in order, and is left empty. Adjacent text nodes
+  // are never merged, so every handle stays valid.
+  HRESULT appendChild(Node newChild);
+  // newChild becomes the immediate previous sibling of refChild (a null
+  // refChild appends).
+  HRESULT insertBefore(Node newChild, Node refChild);
+  HRESULT replaceChild(Node newChild, Node oldChild);
+  HRESULT removeChild(Node oldChild);
+
+  // XPath selection from this node; a snapshot in document order. S_OK with
+  // an empty list when nothing matches; negative for an invalid pattern.
+  HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
+  // First match in document order: S_OK, or S_FALSE and a null node.
+  HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
+
+ private:
+  _xmlNode* node_ = nullptr;
+};
+
+struct ParseError {
+  std::string reason;  // without a trailing line break
+  int line = 0;        // 1-based
+};
+
+class Document {
+ public:
+  Document();
+  ~Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // The parser settings. validateOnParse is kept for form only: nothing is
+  // ever validated. Without preserveWhiteSpace (the default, as for settings
+  // files) whitespace-only text nodes are dropped and text() is trimmed.
+  void setValidateOnParse(bool value) { validateOnParse_ = value; }
+  void setPreserveWhiteSpace(bool value) { preserveWhiteSpace_ = value; }
+  bool preserveWhiteSpace() const { return preserveWhiteSpace_; }
+
+  // Loads a file. S_OK and loaded=true for a well-formed document; S_FALSE
+  // and loaded=false for a missing, unreadable or malformed file (the
+  // document is then empty). Negative only when out of memory.
+  HRESULT load(const std::string& path, bool& loaded);
+  // Parses UTF-8 text; any encoding named inside the text is ignored.
+  // Replaces the content. Same results as load().
+  HRESULT loadXML(std::string_view utf8, bool& loaded);
+
+  const ParseError& parseError() const { return parseError_; }
+
+  // The root element, or a null node (S_FALSE) when there is none.
+  HRESULT documentElement(Node& out) const;
+  Node documentElement() const;
+
+  // New nodes owned by this document, not yet in the tree.
+  HRESULT createElement(std::string_view name, Node& out);
+  HRESULT createTextNode(std::string_view text, Node& out);
+  HRESULT createDocumentFragment(Node& out);
+
+  // Selection from the document node.
+  HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
+  HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
+
+  _xmlDoc* raw() const { return doc_; }
+
+  // Used by Node: remembers a node that left the tree (or was created
+  // outside it) so that it is freed with the document, not before.
+  void keepDetached(_xmlNode* node);
+
+ private:
+  void releaseContent();
+
+  _xmlDoc* doc_ = nullptr;
+  std::vector<_xmlNode*> detached_;
+  ParseError parseError_;
+  bool validateOnParse_ = false;
+  bool preserveWhiteSpace_ = false;
+};
+
+}  // namespace vantomer::dom
