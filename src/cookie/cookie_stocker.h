@@ -52,7 +52,6 @@ class CookieStocker {
   std::string newKey();  // lock held
   uint32_t now() const;
 
-  struct Impl;
   mutable std::mutex lock_;
   uint64_t serial_ = 0;
   std::map<std::string, StockEntry> entries_;
