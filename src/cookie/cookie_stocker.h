@@ -49,12 +49,26 @@ class CookieStocker {
   void clear();
 
  private:
-  std::string newKey();  // lock held
-  uint32_t now() const;
+  struct Slot {
+    StockEntry entry;
+    uint64_t useOrder = 0;  // key of the entry in byUse_; 0 before the first use
+  };
+  using Entries = std::map<std::string, Slot>;
+
+  std::string newKey();                             // lock held
+  uint32_t now() const;                             // lock held
+  void touch(Entries::iterator it, uint32_t tick);  // lock held
+  void erase(Entries::iterator it);                 // lock held
+  int randomLetterIndex();                          // lock held
 
   mutable std::mutex lock_;
   uint64_t serial_ = 0;
-  std::map<std::string, StockEntry> entries_;
+  Entries entries_;
+  // Use order, oldest first: a counter rather than the tick, which wraps.
+  std::map<uint64_t, Entries::iterator> byUse_;
+  uint64_t useCounter_ = 0;
+  unsigned char random_[256];
+  std::size_t randomPos_ = sizeof random_;
   uint32_t (*clock_)() = nullptr;
 };
 
