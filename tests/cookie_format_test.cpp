@@ -1,0 +1,89 @@
+#include "cookie/cookie_format.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace vantomer {
+namespace {
+
+TEST(ParseSetCookie, Fields) {
+  const struct {
+    const char* text;
+    StockedCookie expected;  // name, value, path, expires, flag
+  } cases[] = {
+      {"lang=ja; Path=/m; Expires=Wed, 09 Jun 2021 10:18:14 GMT",
+       {"lang", "ja", "/m", "Wed, 09 Jun 2021 10:18:14 GMT", ""}},
+      {"lang=ja; Max-Age=60; Domain=example.jp", {"lang", "ja", "", "", ""}},
+      {"lang=ja; secure; path=/m", {"lang", "ja", "/m", "", "secure"}},
+      {"lang =  ja", {"lang ", "  ja", "", "", ""}},
+      {"   sid=a=b", {"sid", "a=b", "", "", ""}},
+      {"novalue", {"novalue", "", "", "", ""}},
+      {"novalue; path=/p", {"novalue; path", "/p", "", "", ""}},
+      {"a=", {"a", "", "", "", ""}},
+      {"a=1; path=/x; PATH=/y; expires=1; EXPIRES=2", {"a", "1", "/y", "2", ""}},
+      {"a=1;path=/x", {"a", "1", "/x", "", ""}},
+      // A value-less attribute ends the text: still the flag.
+      {"a=1; path=/; HttpOnly", {"a", "1", "/", "", "HttpOnly"}},
+      {"a=1; secure", {"a", "1", "", "", "secure"}},
+      // A later flag replaces an earlier one, but HttpOnly leaves secure.
+      {"a=1; foo; secure", {"a", "1", "", "", "secure"}},
+      {"a=1; Secure; HttpOnly", {"a", "1", "", "", "Secure"}},
+      {"a=1; HttpOnly; Secure", {"a", "1", "", "", "Secure"}},
+      {"a=1; secure; bar", {"a", "1", "", "", "bar"}},
+      // Nothing is trimmed from the end of a flag; a closing ";" is no flag.
+      {"a=1; secure ;", {"a", "1", "", "", "secure "}},
+      {"a=1; secure;", {"a", "1", "", "", "secure"}},
+      {"", {"", "", "", "", ""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    StockedCookie cookie{"stale", "stale", "stale", "stale", "stale"};
+    parseSetCookie(c.text, cookie);
+    EXPECT_EQ(cookie.name, c.expected.name);
+    EXPECT_EQ(cookie.value, c.expected.value);
+    EXPECT_EQ(cookie.path, c.expected.path);
+    EXPECT_EQ(cookie.expires, c.expected.expires);
+    EXPECT_EQ(cookie.flag, c.expected.flag);
+  }
+}
+
+TEST(ParseCookieHeader, Pairs) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const struct {
+    const char* text;
+    Pairs expected;  // in map order
+  } cases[] = {
+      {"a=1; b=2; a=3", {{"a", "1"}, {"b", "2"}}},
+      {"a=1;b=2", {{"a", "1"}, {"b", "2"}}},
+      {"a; b=2", {{"a; b", "2"}}},
+      {"a=1; b", {{"a", "1"}}},
+      {"  a=x=y;  b= 2 ", {{"a", "x=y"}, {"b", " 2 "}}},
+      {"=1", {{"", "1"}}},
+      {"a=1;", {{"a", "1"}}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    RequestCookies cookies;
+    parseCookieHeader(c.text, cookies);
+    EXPECT_EQ(Pairs(cookies.begin(), cookies.end()), c.expected);
+  }
+}
+
+TEST(ParseCookieHeader, KeepsValuesAlreadyInTheMap) {
+  RequestCookies cookies{{"a", "old"}};
+  parseCookieHeader("a=new; b=2", cookies);
+  EXPECT_EQ(cookies["a"], "old");
+  EXPECT_EQ(cookies["b"], "2");
+}
+
+TEST(FormatCookieHeader, SortedEachPairClosed) {
+  EXPECT_EQ(formatCookieHeader({{"b", "2"}, {"a", "1"}}), "a=1; b=2; ");
+  EXPECT_EQ(formatCookieHeader({{"B", ""}, {"a", "1"}}), "B=; a=1; ");
+  EXPECT_EQ(formatCookieHeader({}), "");
+}
+
+}  // namespace
+}  // namespace vantomer

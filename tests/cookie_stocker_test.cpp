@@ -1,0 +1,251 @@
+#include "cookie/cookie_stocker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace vantomer {
+namespace {
+
+std::atomic<uint32_t> gTick{0};
+uint32_t fakeClock() { return gTick.load(); }
+
+constexpr uint32_t kMinute = 60000;
+
+class StockerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gTick = 0;
+    stock.setClockForTesting(&fakeClock);
+  }
+  std::string capture(std::string key, const char* setCookie, const char* ua = "UA") {
+    stock.capture(key, setCookie, ua);
+    return key;
+  }
+  CookieStocker stock;
+};
+
+TEST_F(StockerTest, NewKeysCarryTheSerialInHex) {
+  const char* suffixes[] = {"0x1", "0x2", "0x3", "0x4", "0x5", "0x6", "0x7",  "0x8", "0x9",
+                            "0xa", "0xb", "0xc", "0xd", "0xe", "0xf", "0x10", "0x11"};
+  std::set<std::string> letters;
+  for (const char* suffix : suffixes) {
+    const std::string key = capture("", "a=1; expires=x");
+    ASSERT_EQ(key.size(), CookieStocker::kKeyLength + std::strlen(suffix)) << key;
+    EXPECT_EQ(key.substr(CookieStocker::kKeyLength), suffix);
+    for (int i = 0; i < CookieStocker::kKeyLength; ++i)
+      EXPECT_NE(std::strchr(CookieStocker::kAlphabet, key[i]), nullptr) << key;
+    letters.insert(key.substr(0, CookieStocker::kKeyLength));
+  }
+  EXPECT_EQ(letters.size(), std::size(suffixes));
+  EXPECT_EQ(stock.size(), 0u);
+}
+
+// Folding random bytes by a modulo would make the first 48 letters a quarter
+// more likely than the last four.
+TEST_F(StockerTest, LettersAreEvenlyDrawn) {
+  std::vector<int> counts(128, 0);
+  for (int i = 0; i < 2000; ++i) {
+    const std::string key = capture("", "a=1; expires=x");
+    for (int j = 0; j < CookieStocker::kKeyLength; ++j)
+      ++counts[static_cast<unsigned char>(key[j])];
+  }
+  double head = 0, tail = 0;
+  for (const char* p = CookieStocker::kAlphabet; *p; ++p)
+    (p - CookieStocker::kAlphabet < 48 ? head : tail) += counts[static_cast<unsigned char>(*p)];
+  head /= 48;
+  tail /= 4;
+  EXPECT_NEAR(tail / head, 1.0, 0.1);
+}
+
+TEST_F(StockerTest, SweepByIdleTime) {
+  const struct {
+    int32_t timeoutMinutes;
+    uint32_t used;
+    uint32_t swept;
+    bool survives;
+  } cases[] = {
+      {60, 5 * kMinute, 64 * kMinute, true},
+      {60, 5 * kMinute, 65 * kMinute, false},
+      {60, 5 * kMinute, 65 * kMinute - 1, true},
+      {60, 5 * kMinute, 200 * kMinute, false},
+      {0, 5 * kMinute, 5 * kMinute, false},
+      {1, 0, kMinute - 1, true},
+      // Shortly after the tick starts (or wraps): still younger than the timeout.
+      {60, 1000, 1000 + kMinute, true},
+      {60, 0, kMinute, true},
+      // Across the 2^32 wrap.
+      {60, 0xFFFFFFFFu - 30000, 30000, true},
+      {60, 0xFFFFFFFFu - 30000, 60 * kMinute - 30001, false},
+      {60, 0xFFFFFFFFu - 30000, 60 * kMinute - 30002, true},
+      // Too large for 32-bit milliseconds: held at the largest threshold.
+      {100000, 0, 0xFFFFFFFEu, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.timeoutMinutes << " " << c.used << " " << c.swept);
+    stock.clear();
+    stock.timeoutMinutes = c.timeoutMinutes;
+    gTick = c.used;
+    const std::string key = capture("", "a=1");
+    gTick = c.swept;
+    stock.sweep();
+    EXPECT_EQ(stock.lookup(key, "UA").has_value(), c.survives);
+  }
+}
+
+TEST_F(StockerTest, CaptureAndLookupRefreshTheEntry) {
+  stock.timeoutMinutes = 60;
+  const std::string key = capture("", "a=1");
+  gTick = 50 * kMinute;
+  ASSERT_TRUE(stock.lookup(key, "UA"));
+  gTick = 100 * kMinute;
+  stock.sweep();
+  ASSERT_TRUE(stock.lookup(key, "UA"));
+  gTick = 150 * kMinute;
+  capture(key, "b=2");
+  gTick = 200 * kMinute;
+  stock.sweep();
+  EXPECT_EQ(stock.size(), 1u);
+}
+
+TEST_F(StockerTest, CookieWithExpiresMakesAKeyAndStoresNothing) {
+  const std::string key = capture("", "a=1; Expires=Thu, 01 Jan 1970 00:00:00 GMT");
+  EXPECT_FALSE(key.empty());
+  EXPECT_EQ(stock.size(), 0u);
+  EXPECT_FALSE(stock.lookup(key, "UA"));
+
+  // Nor does it touch a cookie already stored under that name and path.
+  capture(key, "a=1");
+  capture(key, "a=2; expires=x");
+  auto cookies = stock.lookup(key, "UA");
+  ASSERT_TRUE(cookies);
+  EXPECT_EQ(cookies->at({"a", ""}).value, "1");
+}
+
+TEST_F(StockerTest, CookiesAreKeptByNameAndPath) {
+  const std::string key = capture("", "a=1; path=/");
+  EXPECT_EQ(capture(key, "a=2; path=/shop"), key);
+  capture(key, "b=3");
+  capture(key, "a=4; path=/");
+  auto cookies = stock.lookup(key, "UA");
+  ASSERT_TRUE(cookies);
+  ASSERT_EQ(cookies->size(), 3u);
+  auto it = cookies->begin();
+  EXPECT_EQ(it->first, CookieKey("a", "/"));
+  EXPECT_EQ(it->second.value, "4");
+  ++it;
+  EXPECT_EQ(it->first, CookieKey("a", "/shop"));
+  EXPECT_EQ(it->second.value, "2");
+  ++it;
+  EXPECT_EQ(it->second.name, "b");
+}
+
+TEST_F(StockerTest, KeyIsBoundToTheLastCapturingUserAgent) {
+  const std::string key = capture("", "a=1", "First");
+  EXPECT_FALSE(stock.lookup(key, "first"));  // byte for byte
+  EXPECT_FALSE(stock.lookup(key, "First"));  // the entry is gone
+  EXPECT_EQ(stock.size(), 0u);
+
+  capture(key, "a=1", "First");
+  capture(key, "b=2", "Second");
+  EXPECT_TRUE(stock.lookup(key, "Second"));
+  EXPECT_FALSE(stock.lookup("unknown", "Second"));
+  EXPECT_FALSE(stock.lookup("", ""));
+  EXPECT_EQ(stock.size(), 1u);
+}
+
+TEST_F(StockerTest, LookupReturnsACopy) {
+  const std::string key = capture("", "a=1");
+  auto cookies = stock.lookup(key, "UA");
+  stock.clear();
+  ASSERT_TRUE(cookies);
+  EXPECT_EQ(cookies->begin()->second.value, "1");
+}
+
+TEST_F(StockerTest, BoundEvictsTheEntryIdleLongest) {
+  for (std::size_t i = 0; i < CookieStocker::kMaxEntries; ++i) {
+    gTick = static_cast<uint32_t>(i);  // tick order must not matter: it wraps
+    capture("k" + std::to_string(i), "a=1");
+  }
+  ASSERT_EQ(stock.size(), CookieStocker::kMaxEntries);
+  gTick = 0;
+  ASSERT_TRUE(stock.lookup("k0", "UA"));  // now the most recent
+  capture("k1", "b=2");                   // an existing key makes no room
+  ASSERT_EQ(stock.size(), CookieStocker::kMaxEntries);
+
+  capture("new1", "a=1");
+  capture("new2", "a=1");
+  EXPECT_EQ(stock.size(), CookieStocker::kMaxEntries);
+  EXPECT_FALSE(stock.lookup("k2", "UA"));
+  EXPECT_FALSE(stock.lookup("k3", "UA"));
+  EXPECT_TRUE(stock.lookup("k0", "UA"));
+  EXPECT_TRUE(stock.lookup("k1", "UA"));
+  EXPECT_TRUE(stock.lookup("k4", "UA"));
+  EXPECT_TRUE(stock.lookup("new1", "UA"));
+
+  // Entries removed otherwise leave the order intact.
+  EXPECT_FALSE(stock.lookup("k4", "other"));
+  capture("new3", "a=1");
+  capture("new4", "a=1");
+  EXPECT_EQ(stock.size(), CookieStocker::kMaxEntries);
+  EXPECT_FALSE(stock.lookup("k5", "UA"));
+  EXPECT_TRUE(stock.lookup("k6", "UA"));
+}
+
+TEST(StockerConcurrency, CaptureLookupAndSweepAtOnce) {
+  CookieStocker stock;
+  stock.timeoutMinutes = 0;  // every sweep empties the stock
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 400;
+  std::vector<std::vector<std::string>> keys(kThreads);
+  std::atomic<bool> done{false};
+
+  std::thread sweeper([&] {
+    while (!done) stock.sweep();
+  });
+  std::vector<std::thread> workers;
+  for (int t = 0; t < kThreads; ++t) {
+    workers.emplace_back([&, t] {
+      const std::string ua = "UA" + std::to_string(t);
+      for (int i = 0; i < kRounds; ++i) {
+        std::string key;
+        stock.capture(key, "a=1; path=/", ua);
+        stock.capture(key, "b=2", ua);
+        keys[t].push_back(key);
+        if (auto cookies = stock.lookup(key, ua)) {
+          EXPECT_LE(cookies->size(), 2u);
+        }
+        stock.lookup(key, "intruder");
+        stock.size();
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
+  done = true;
+  sweeper.join();
+
+  // Every key distinct, the serials exactly 0x1 .. 0x640.
+  std::set<std::string> all;
+  std::set<std::string> serials;
+  for (const auto& list : keys)
+    for (const auto& key : list) {
+      all.insert(key);
+      serials.insert(key.substr(CookieStocker::kKeyLength));
+    }
+  std::set<std::string> expected;
+  for (int i = 1; i <= kThreads * kRounds; ++i) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%x", i);
+    expected.insert(hex);
+  }
+  EXPECT_EQ(all.size(), expected.size());
+  EXPECT_EQ(serials, expected);
+}
+
+}  // namespace
+}  // namespace vantomer
