@@ -25,5 +25,23 @@ demo: build
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Whole suite under ASan+UBSan (build-asan/), concurrency tests under TSan
+# (build-tsan/).
+test-sanitize: setup
+	@JOBS=$(JOBS) ./scripts/sanitize.sh
+
+# Each fuzz target for FUZZ_SECONDS (default 60) seconds (build-fuzz/).
+fuzz: setup
+	@JOBS=$(JOBS) FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) ./fuzz/run.sh
+
+# Conversion against the bare libxml2 floor and an XSLT peer (build-bench/).
+bench: setup
+	@JOBS=$(JOBS) ./bench/run.sh
+
+# wrk against `vantomer serve` and nginx on 127.0.0.1 (installs nginx, wrk).
+load:
+	@VANTOMER_SETUP_EXTRA="nginx wrk" ./scripts/setup.sh
+	@JOBS=$(JOBS) ./scripts/load.sh
+
 clean:
 	rm -rf $(BUILD)
