@@ -8,6 +8,9 @@ namespace vantomer {
 struct RequestContext {
   std::string captured;
   bool passThrough = false;
+  // Set when memory ran out while capturing: the rest is withheld and the
+  // request ends in a 500 response.
+  bool captureFailed = false;
 };
 
 }  // namespace vantomer
