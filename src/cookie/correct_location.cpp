@@ -32,6 +32,9 @@ HRESULT correctLocation(const OutputCoordinator& /*profile*/, HTTP_FILTER_CONTEX
       const std::size_t slash = base->rfind('/');
       if (slash != std::string::npos) url.path.insert(0, *base, 0, slash + 1);
     }
+    // Without a base directory the path is taken from the root, or it
+    // would run into the host.
+    if (!url.path.empty() && url.path[0] != '/') url.path.insert(0, "/");
   }
   location->second = url.format();
   return S_OK;
