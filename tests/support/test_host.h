@@ -76,6 +76,10 @@ struct Request {
   bool secure = false;
   // Served by GetServerVariable ahead of the derived ones.
   std::map<std::string, std::string> serverVariables;
+  // The Content-Type the host reports when the response headers go out, in
+  // place of the one it reads from the application's bytes (for responses
+  // whose bytes are broken).
+  std::optional<std::string> responseContentType;
 
   Request& header(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
@@ -150,7 +154,7 @@ class Connection {
   Exchange* exchange_ = nullptr;
 };
 
-// Exactly one well-formed response: a status line, a head that ends, one
+// Exactly one framed response: a status line, a head that ends, one
 // Content-Length equal to the bytes that follow the head, nothing else.
 ::testing::AssertionResult isOneCompleteResponse(std::string_view clientBytes);
 
