@@ -15,7 +15,7 @@ using test::convertPage;
 using test::offlineProfile;
 
 TEST(ConvertDocumentTest, HtmlModeOpensEmptyElements) {
-  const std::string page = "<html><body>a<br/>b<img src=\"x\"/><p></p></body></html>";
+  const std::string page = "<html><body>a<br/>b<img src=\"x\"/><p>c</p></body></html>";
   auto profile = offlineProfile();
   auto out = convertPage(*profile, page);
   ASSERT_EQ(out.converted, S_OK);
@@ -24,7 +24,7 @@ TEST(ConvertDocumentTest, HtmlModeOpensEmptyElements) {
   profile->htmlMode = true;
   out = convertPage(*profile, page);
   ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, "<html><body>a<br>b<img src=\"x\"><p></p></body></html>");
+  EXPECT_EQ(out.body, "<html><body>a<br>b<img src=\"x\"><p>c</p></body></html>");
 }
 
 TEST(ConvertDocumentTest, ContentTypeRewrite) {

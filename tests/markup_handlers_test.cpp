@@ -72,6 +72,7 @@ TEST(MarkupHandlersTest, NestedKCarriersAreDecidedOuterFirst) {
        "<p>abc</p>"},
       {EmojiType::IMode, "<p><k-carrier><k-carrier><i>d</i></k-carrier></k-carrier></p>",
        "<p><i>d</i></p>"},
+      {EmojiType::IMode, "<k-carrier i=\"true\"><p>x</p></k-carrier>", "<p>x</p>"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.page);

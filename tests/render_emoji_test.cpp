@@ -27,7 +27,8 @@ class RenderEmojiTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     test::ScratchDir dir;
-    ASSERT_EQ(emojiTable().load(dir.write("Emoji.setting", kEmojiTable)), S_OK);
+    ASSERT_TRUE(succeeded(emojiTable().load(dir.write("Emoji.setting", kEmojiTable))));
+    ASSERT_NE(emojiTable().lookup(EmojiType::JSky, 13), nullptr);
   }
   static void TearDownTestSuite() { emojiTable().clear(); }
 };
