@@ -86,17 +86,6 @@ TEST(ConvertDocumentTest, DeclarationAndDtdPrecedeTheRootOnly) {
   EXPECT_EQ(out.body, profile->xmlDeclaration + profile->xmlDtd + "<html><p>\x82\xA0</p></html>");
 }
 
-TEST(ConvertDocumentTest, ErrorPageIsConvertedLikeAPage) {
-  auto profile = offlineProfile();
-  profile->htmlMode = true;
-  profile->xmlDtd = "<!DOCTYPE html>";
-  const auto out = convertPage(*profile, "<p>");
-  EXPECT_EQ(out.loaded, S_FALSE);
-  ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, std::string("<!DOCTYPE html>") + kDefaultErrorSource);
-  EXPECT_EQ(findHeader(out.response.headers, "Content-Type")->second, "text/html; charset=UTF-8");
-}
-
 TEST(ConvertDocumentTest, IXhtmlSwitchesTheWapSteps) {
   const std::string page =
       "<p><marquee behavior=\"slide\">m</marquee><input istyle=\"3\"/>"
@@ -157,14 +146,6 @@ TEST(ConvertDocumentTest, CodePageWithoutConverterFails) {
   EXPECT_EQ(out.body, "<p>a</p>");
   EXPECT_EQ(findHeader(out.response.headers, "Content-Type")->second,
             "text/x-telmark; charset=UTF-8");
-}
-
-TEST(ConvertDocumentTest, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-  auto profile = offlineProfile();
-  profile->codePage = 932;
-  const auto out = convertPage(*profile, "<p>\u00E9\u3042</p>");
-  ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, "<p>?\x82\xA0</p>");
 }
 
 }  // namespace

@@ -129,14 +129,6 @@ TEST(LoadDocumentTest, ErrorPageThatDoesNotParseFails) {
   EXPECT_EQ(load(input, "text/x-telmark", "<p>", document), E_FAIL);
 }
 
-TEST(LoadDocumentTest, EmptyDocTypeLetsTheBodyCarryItsDeclaration) {
-  InputCoordinator input;
-  input.docType.clear();
-  dom::Document document;
-  ASSERT_EQ(load(input, "text/x-telmark", "<?xml version=\"1.0\"?><p>a</p>", document), S_OK);
-  EXPECT_EQ(rootXml(document), "<p>a</p>");
-}
-
 TEST(LoadDocumentTest, AccesskeyIcons) {
   InputCoordinator input;
   input.accesskeyIcons["1"] = AccesskeyIcon{"63", ""};

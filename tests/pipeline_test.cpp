@@ -121,11 +121,5 @@ TEST_F(PipelineTest, UnknownCodePageGivesTheErrorResponse) {
   EXPECT_EQ(exchange.response.body.find("<html>"), std::string::npos);
 }
 
-TEST_F(PipelineTest, OtherContentPassesUntouched) {
-  const std::string original = appResponse("<p>a<br/></p>", "text/html");
-  const Exchange exchange = run("DoCoMo/2.0", original);
-  EXPECT_EQ(exchange.clientBytes, original);
-}
-
 }  // namespace
 }  // namespace vantomer::test

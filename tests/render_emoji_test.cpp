@@ -124,16 +124,6 @@ TEST_F(RenderEmojiTest, PassReplacesInPlaceAndStopsAtAFailure) {
   }
 }
 
-TEST_F(RenderEmojiTest, AccesskeyIconIsRenderedForTheFamily) {
-  InputCoordinator input;
-  input.accesskeyIcons["1"] = AccesskeyIcon{"13", ""};
-  auto profile = offlineProfile(EmojiType::JSky);
-  dom::Document document;
-  const auto out = convertPage(*profile, "<p><a accesskey=\"1\">x</a></p>", document, input);
-  ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, "<p>j13<a accesskey=\"1\">x</a></p>");
-}
-
 TEST_F(RenderEmojiTest, ShiftJisProfileWritesThePrivateUseEmoji) {
   auto profile = offlineProfile(EmojiType::IMode);
   profile->codePage = 932;

@@ -126,7 +126,10 @@ HRESULT LoadDocument(const InputCoordinator& input, HTTP_FILTER_CONTEXT*,
   const std::size_t length =
       nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - body.data()) : body.size();
 
+  // Room for the DOCTYPE and for text that grows in decoding, so that the
+  // DOCTYPE goes in front without another copy of the body.
   std::string source;
+  source.reserve(input.docType.size() + length + length / 2 + 64);
   HRESULT hr =
       codepage::decode(sourceCodePage(response), std::string_view(body.data(), length), source);
   if (failed(hr)) return hr;
