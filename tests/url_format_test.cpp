@@ -23,11 +23,9 @@ TEST(ParsedUrl, ParseAndFormat) {
       {"#f", 0, "", "", "", "", "#f", "#f"},
       {"#f?x", 0, "", "", "", "", "#f?x", "#f?x"},
       {"a/b:c", 0, "", "", "a/b:c", "", "", "a/b:c"},
-      {"next.html", 0, "", "", "next.html", "", "", "next.html"},
       {"", 0, "", "", "", "", "", ""},
       {"http://h.example/p/q.html?a=1#z", 0, "http", "h.example", "/p/q.html", "?a=1", "#z",
        "http://h.example/p/q.html?a=1#z"},
-      {"https://H:8080", 0, "https", "H:8080", "", "", "", "https://H:8080"},
       // "?" and "#" do not end the host.
       {"http://h?x=1#f", 0, "http", "h?x=1#f", "", "", "", "http://h?x=1#f"},
       // The two characters after the colon are skipped unseen.
@@ -35,12 +33,9 @@ TEST(ParsedUrl, ParseAndFormat) {
       {"http:", 0, "http", "", "", "", "", "http://"},
       {"http:/", 0, "http", "", "", "", "", "http://"},
       {"http:/x", 0, "http", "", "", "", "", "http://"},
-      {"http://", 0, "http", "", "", "", "", "http://"},
       {"mailto:a@b", 1, "", "", "", "", "", nullptr},
       {"javascript:void(0)", 1, "", "", "", "", "", nullptr},
-      {"tel:0123", 1, "", "", "", "", "", nullptr},
       {"HTTP://h/p", 1, "", "", "", "", "", nullptr},
-      {"Https://h/p", 1, "", "", "", "", "", nullptr},
       {":x", 1, "", "", "", "", "", nullptr},
   };
   for (const auto& c : cases) {
@@ -55,14 +50,6 @@ TEST(ParsedUrl, ParseAndFormat) {
     EXPECT_EQ(url.fragment, c.fragment);
     EXPECT_EQ(url.format(), c.formatted);
   }
-}
-
-TEST(ParsedUrl, ParseResetsEarlierContent) {
-  ParsedUrl url;
-  ASSERT_EQ(url.parse("http://h/p?q#f"), 0);
-  ASSERT_EQ(url.parse("x"), 0);
-  EXPECT_EQ(url.format(), "x");
-  EXPECT_TRUE(url.scheme.empty() && url.host.empty() && url.query.empty() && url.fragment.empty());
 }
 
 TEST(InsertKeyMark, AfterLastSlashOrAtStart) {
