@@ -21,7 +21,18 @@ namespace vantomer::dom {
 // Initialises libxml2 once per process; safe to call from any thread.
 void initialize();
 
-enum class NodeType { None, Element, Attribute, Text, CData, EntityRef, Comment, Fragment, Document, Other };
+enum class NodeType {
+  None,
+  Element,
+  Attribute,
+  Text,
+  CData,
+  EntityRef,
+  Comment,
+  Fragment,
+  Document,
+  Other
+};
 
 class Document;
 
@@ -136,6 +147,10 @@ class Document {
 
  private:
   void releaseContent();
+  void replaceContent(_xmlDoc* doc);
+  // Replaces the content by an empty document.
+  HRESULT clearContent();
+  HRESULT parse(std::string_view bytes, const char* encoding, int options, bool& loaded);
 
   _xmlDoc* doc_ = nullptr;
   std::vector<_xmlNode*> detached_;
