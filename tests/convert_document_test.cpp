@@ -15,16 +15,29 @@ using test::convertPage;
 using test::offlineProfile;
 
 TEST(ConvertDocumentTest, HtmlModeOpensEmptyElements) {
-  const std::string page = "<html><body>a<br/>b<img src=\"x\"/><p>c</p></body></html>";
-  auto profile = offlineProfile();
-  auto out = convertPage(*profile, page);
-  ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, page);
+  struct Row {
+    std::string page;
+    std::string html;
+  };
+  const std::vector<Row> rows = {
+      {"<html><body>a<br/>b<img src=\"x\"/><p>c</p></body></html>",
+       "<html><body>a<br>b<img src=\"x\"><p>c</p></body></html>"},
+      {"<p><br/><br/></p>", "<p><br><br></p>"},
+      {"<p/>", "<p>"},
+      {"<p a=\"/&gt;\">/&gt;</p>", "<p a=\"/&gt;\">/&gt;</p>"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.page);
+    auto profile = offlineProfile();
+    auto out = convertPage(*profile, row.page);
+    ASSERT_EQ(out.converted, S_OK);
+    EXPECT_EQ(out.body, row.page);
 
-  profile->htmlMode = true;
-  out = convertPage(*profile, page);
-  ASSERT_EQ(out.converted, S_OK);
-  EXPECT_EQ(out.body, "<html><body>a<br>b<img src=\"x\"><p>c</p></body></html>");
+    profile->htmlMode = true;
+    out = convertPage(*profile, row.page);
+    ASSERT_EQ(out.converted, S_OK);
+    EXPECT_EQ(out.body, row.html);
+  }
 }
 
 TEST(ConvertDocumentTest, ContentTypeRewrite) {
