@@ -60,7 +60,6 @@
 <a href="mailto:info@example.jp"><k-emoji num="106"/>メールでのお問い合わせ</a><br/>
 <a href="#top" accesskey="0">ページの先頭へ</a>
 </div>
-<!-- Shift_JIS has no ©, ® or no-break space: handsets get plain letters. -->
 <k-carrier pc="true"><div>&copy;&nbsp;2009&nbsp;Vantomer&reg;&nbsp;Project</div></k-carrier>
 <k-carrier pc="false"><div>(C) 2009 Vantomer Project</div></k-carrier>
 </body>
