@@ -1,0 +1,61 @@
+#pragma once
+// What stands behind the server: a directory or an upstream server. Either
+// answers a request with a response in its own framing, as raw bytes: the
+// head first, then body blocks as they come.
+
+#include <boost/asio/io_context.hpp>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "asio_common.h"
+#include "filter_binding.h"
+#include "http_message.h"
+
+namespace vantomer::host {
+
+struct BodyBlock {
+  enum Kind { Data, End, Broken, TimedOut };
+  Kind kind = End;
+  std::string_view data;  // valid until the next call
+};
+
+class ResponseSource {
+ public:
+  virtual ~ResponseSource() = default;
+  ResponseHead head;
+  virtual awaitable<BodyBlock> next() = 0;
+};
+
+class Application {
+ public:
+  virtual ~Application() = default;
+  // The request as the filter left it; body is the decoded request body.
+  virtual awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request,
+                                                             std::string& body,
+                                                             const ConnectionInfo& client) = 0;
+  // Drops what the application keeps between requests (idle connections).
+  virtual void close() {}
+};
+
+// A whole response of the host's own, framed with Content-Length; for HEAD
+// requests the body is left out.
+std::unique_ptr<ResponseSource> textResponse(const RequestHead& request, int status,
+                                             std::string body, Headers extra = {},
+                                             std::string contentType = "text/plain; charset=utf-8");
+
+std::unique_ptr<Application> makeStaticApplication(std::string root,
+                                                   std::vector<std::string> indexFiles,
+                                                   std::vector<Header> extraTypes,
+                                                   std::string& error);
+
+struct UpstreamOptions {
+  std::string host;
+  unsigned port = 80;
+  Duration timeout{30000};
+  std::size_t maxIdle = 32;
+};
+std::unique_ptr<Application> makeProxyApplication(asio::io_context& io, UpstreamOptions options);
+
+}  // namespace vantomer::host

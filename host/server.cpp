@@ -1,0 +1,235 @@
+#include "server.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <csignal>
+#include <iostream>
+#include <list>
+#include <mutex>
+#include <thread>
+
+namespace vantomer::host {
+namespace {
+
+struct Listener {
+  std::unique_ptr<tcp::acceptor> acceptor;
+  asio::ssl::context* tls = nullptr;
+  std::string url;
+};
+
+class Server {
+ public:
+  Server(asio::io_context& io, ServerShared& shared) : io_(io), shared_(shared) {}
+
+  bool listen(const std::string& host, unsigned port, asio::ssl::context* tls, std::string& error) {
+    error_code ec;
+    tcp::resolver resolver(io_);
+    auto results = resolver.resolve(host, std::to_string(port), ec);
+    if (ec || results.empty()) {
+      error = "cannot resolve " + host + ": " + ec.message();
+      return false;
+    }
+    const tcp::endpoint endpoint = results.begin()->endpoint();
+    auto acceptor = std::make_unique<tcp::acceptor>(asio::make_strand(io_));
+    acceptor->open(endpoint.protocol(), ec);
+    if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
+    if (!ec) acceptor->bind(endpoint, ec);
+    if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+      error = "cannot listen on " + host + ":" + std::to_string(port) + ": " + ec.message();
+      return false;
+    }
+    const std::string shown = endpoint.address().is_v6()
+                                  ? "[" + endpoint.address().to_string() + "]"
+                                  : endpoint.address().to_string();
+    listeners_.push_back(
+        Listener{std::move(acceptor), tls,
+                 std::string(tls ? "https://" : "http://") + shown + ":" + std::to_string(port)});
+    return true;
+  }
+
+  const std::list<Listener>& listeners() const { return listeners_; }
+
+  void start() {
+    for (Listener& l : listeners_)
+      asio::co_spawn(l.acceptor->get_executor(), accept(l), asio::detached);
+  }
+
+  void stop() {
+    if (shared_.stopping.exchange(true)) {
+      std::cerr << "vantomer: stopping now\n";
+      io_.stop();
+      return;
+    }
+    for (Listener& l : listeners_) {
+      tcp::acceptor* acceptor = l.acceptor.get();
+      asio::post(acceptor->get_executor(), [acceptor] {
+        error_code ec;
+        acceptor->close(ec);
+      });
+    }
+    std::size_t open = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (auto& weak : connections_) {
+        if (auto entry = weak.lock()) {
+          ++open;
+          asio::post(entry->executor, [entry] { entry->connection.stopIfIdle(); });
+        }
+      }
+    }
+    std::cerr << "vantomer: stopping after the requests in flight (" << open << " connection"
+              << (open == 1 ? "" : "s") << " open)\n";
+    graceTimer_ = std::make_unique<asio::steady_timer>(io_, shared_.limits.readTimeout);
+    graceTimer_->expires_after(grace_);
+    graceTimer_->async_wait([this](const error_code& ec) {
+      if (ec) return;
+      std::cerr << "vantomer: requests still running after the grace period; stopping now\n";
+      io_.stop();
+    });
+    if (active_ == 0) io_.stop();
+  }
+
+  void setGrace(Duration grace) { grace_ = grace; }
+
+ private:
+  struct Entry {
+    Entry(ServerShared& shared, std::unique_ptr<ClientStream> stream, asio::any_io_executor ex)
+        : connection(shared, std::move(stream)), executor(std::move(ex)) {}
+    Connection connection;
+    asio::any_io_executor executor;
+  };
+
+  awaitable<void> accept(Listener& listener) {
+    for (;;) {
+      error_code ec;
+      tcp::socket socket =
+          co_await listener.acceptor->async_accept(asio::make_strand(io_), awaitWith(ec));
+      if (shared_.stopping || ec == asio::error::operation_aborted ||
+          ec == asio::error::bad_descriptor)
+        co_return;
+      if (ec) {
+        // Out of descriptors and the like: let the load pass.
+        asio::steady_timer pause(co_await asio::this_coro::executor, std::chrono::milliseconds(50));
+        co_await pause.async_wait(awaitWith(ec));
+        continue;
+      }
+      socket.set_option(tcp::no_delay(true), ec);
+      asio::any_io_executor executor = socket.get_executor();
+      std::unique_ptr<ClientStream> stream = listener.tls
+                                                 ? makeTlsStream(std::move(socket), *listener.tls)
+                                                 : makePlainStream(std::move(socket));
+      auto entry = std::make_shared<Entry>(shared_, std::move(stream), executor);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::erase_if(connections_, [](const std::weak_ptr<Entry>& w) { return w.expired(); });
+        connections_.push_back(entry);
+        ++active_;
+      }
+      asio::co_spawn(executor, entry->connection.run(), [this, entry](std::exception_ptr e) {
+        if (e) {
+          try {
+            std::rethrow_exception(e);
+          } catch (const std::exception& x) {
+            std::cerr << "vantomer: connection failed: " + std::string(x.what()) + "\n";
+          } catch (...) {
+            std::cerr << "vantomer: connection failed\n";
+          }
+          entry->connection.close();
+        }
+        std::size_t left;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          left = --active_;
+        }
+        if (left == 0 && shared_.stopping) io_.stop();
+      });
+    }
+  }
+
+  asio::io_context& io_;
+  ServerShared& shared_;
+  std::list<Listener> listeners_;
+  std::mutex mutex_;
+  std::vector<std::weak_ptr<Entry>> connections_;
+  std::size_t active_ = 0;
+  Duration grace_{30000};
+  std::unique_ptr<asio::steady_timer> graceTimer_;
+};
+
+}  // namespace
+
+int runServer(const ServeOptions& options) {
+  std::signal(SIGPIPE, SIG_IGN);
+  std::string error;
+  std::unique_ptr<FilterModule> module = FilterModule::load(options.modulePath, error);
+  if (!module) {
+    std::cerr << "vantomer: " << error << "\n";
+    return 1;
+  }
+
+  std::shared_ptr<asio::ssl::context> tls;
+  if (!options.tlsCertificate.empty()) {
+    tls = makeTlsContext(options.tlsCertificate, options.tlsKey, error);
+    if (!tls) {
+      std::cerr << "vantomer: " << error << "\n";
+      return 1;
+    }
+  }
+
+  unsigned threads = options.threads ? options.threads : std::thread::hardware_concurrency();
+  if (threads == 0) threads = 1;
+  // Whatever coroutine frames the I/O context still holds when it goes may
+  // refer to these: they outlive it.
+  AccessLog log(options.accessLog);
+  std::unique_ptr<Application> application;
+  std::unique_ptr<ServerShared> shared;
+  {
+    asio::io_context io(static_cast<int>(threads));
+    if (!options.upstream.empty()) {
+      application = makeProxyApplication(io, options.upstreamOptions);
+    } else {
+      application = makeStaticApplication(options.root, options.indexFiles, options.types, error);
+      if (!application) {
+        std::cerr << "vantomer: " << error << "\n";
+        return 1;
+      }
+    }
+    shared.reset(new ServerShared{*module, *application, log, options.limits, {}});
+    Server server(io, *shared);
+    server.setGrace(options.grace);
+    if (!server.listen(options.listenHost, options.listenPort, nullptr, error) ||
+        (tls && !server.listen(options.tlsListenHost, options.tlsListenPort, tls.get(), error))) {
+      std::cerr << "vantomer: " << error << "\n";
+      return 1;
+    }
+
+    asio::signal_set signals(io, SIGINT, SIGTERM);
+    std::function<void(const error_code&, int)> onSignal = [&](const error_code& ec, int) {
+      if (ec) return;
+      server.stop();
+      signals.async_wait(onSignal);
+    };
+    signals.async_wait(onSignal);
+
+    server.start();
+    for (const Listener& l : server.listeners())
+      std::cerr << "vantomer: serving " << l.url << " with " << module->path() << " ("
+                << module->description() << ") in front of "
+                << (options.upstream.empty() ? options.root : options.upstream) << "\n";
+
+    std::vector<std::thread> pool;
+    for (unsigned i = 1; i < threads; ++i) pool.emplace_back([&io] { io.run(); });
+    io.run();
+    for (std::thread& t : pool) t.join();
+    application->close();
+  }  // connections go before the module is told to stop
+  module->terminate();
+  std::cerr << "vantomer: stopped\n";
+  return 0;
+}
+
+}  // namespace vantomer::host

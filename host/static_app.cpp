@@ -1,0 +1,252 @@
+// The directory application: static files under one root.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <map>
+
+#include "application.h"
+
+namespace vantomer::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MemorySource : public ResponseSource {
+ public:
+  explicit MemorySource(std::string body) : body_(std::move(body)) {}
+  awaitable<BodyBlock> next() override {
+    if (sent_ || body_.empty()) co_return BodyBlock{BodyBlock::End, {}};
+    sent_ = true;
+    co_return BodyBlock{BodyBlock::Data, body_};
+  }
+
+ private:
+  std::string body_;
+  bool sent_ = false;
+};
+
+class FileSource : public ResponseSource {
+ public:
+  FileSource(int fd, std::uint64_t size) : fd_(fd), remaining_(size) {}
+  ~FileSource() override { ::close(fd_); }
+  awaitable<BodyBlock> next() override {
+    if (remaining_ == 0) co_return BodyBlock{BodyBlock::End, {}};
+    buffer_.resize(64 * 1024);
+    const std::size_t want = static_cast<std::size_t>(
+        std::min<std::uint64_t>(remaining_, static_cast<std::uint64_t>(buffer_.size())));
+    const ssize_t n = ::read(fd_, buffer_.data(), want);
+    // A file that shrank under us cannot fill the length already announced.
+    if (n <= 0) co_return BodyBlock{BodyBlock::Broken, {}};
+    remaining_ -= static_cast<std::uint64_t>(n);
+    co_return BodyBlock{BodyBlock::Data,
+                        std::string_view(buffer_.data(), static_cast<std::size_t>(n))};
+  }
+
+ private:
+  int fd_;
+  std::uint64_t remaining_;
+  std::string buffer_;
+};
+
+const std::map<std::string, std::string>& builtinTypes() {
+  static const std::map<std::string, std::string> types = {
+      {".tm", "text/x-telmark"},
+      {".telmark", "text/x-telmark"},
+      {".html", "text/html"},
+      {".htm", "text/html"},
+      {".xhtml", "application/xhtml+xml"},
+      {".css", "text/css"},
+      {".js", "text/javascript"},
+      {".json", "application/json"},
+      {".txt", "text/plain"},
+      {".xml", "application/xml"},
+      {".gif", "image/gif"},
+      {".png", "image/png"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".svg", "image/svg+xml"},
+      {".ico", "image/x-icon"},
+      {".webp", "image/webp"},
+      {".pdf", "application/pdf"},
+      {".mid", "audio/midi"},
+      {".3gp", "video/3gpp"},
+  };
+  return types;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool percentDecode(std::string_view in, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '%') {
+      out += in[i];
+      continue;
+    }
+    if (i + 2 >= in.size()) return false;
+    const int hi = hexDigit(in[i + 1]), lo = hexDigit(in[i + 2]);
+    if (hi < 0 || lo < 0) return false;
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return out.find('\0') == std::string::npos;
+}
+
+class StaticApplication : public Application {
+ public:
+  StaticApplication(fs::path root, std::vector<std::string> indexFiles, std::vector<Header> types)
+      : root_(std::move(root)), indexFiles_(std::move(indexFiles)) {
+    types_ = builtinTypes();
+    for (const Header& t : types) types_[t.name] = t.value;
+  }
+
+  awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string&,
+                                                     const ConnectionInfo&) override {
+    co_return serve(request);
+  }
+
+ private:
+  std::unique_ptr<ResponseSource> serve(const RequestHead& request) {
+    if (request.method != "GET" && request.method != "HEAD")
+      return textResponse(request, 405, "405 Method Not Allowed\n", {{"Allow", "GET, HEAD"}});
+    std::string decoded;
+    if (!percentDecode(request.path(), decoded) || decoded.empty() || decoded.front() != '/')
+      return textResponse(request, 400, "400 Bad Request\n");
+
+    // Resolve the segments lexically first: nothing above the root, no
+    // hidden files.
+    std::vector<std::string> segments;
+    std::size_t start = 1;
+    while (start <= decoded.size()) {
+      std::size_t slash = decoded.find('/', start);
+      if (slash == std::string::npos) slash = decoded.size();
+      std::string segment = decoded.substr(start, slash - start);
+      start = slash + 1;
+      if (segment.empty() || segment == ".") continue;
+      if (segment == "..") {
+        if (segments.empty()) return notFound(request);
+        segments.pop_back();
+        continue;
+      }
+      if (segment.front() == '.') return notFound(request);
+      segments.push_back(std::move(segment));
+    }
+    fs::path path = root_;
+    for (const std::string& s : segments) path /= s;
+
+    std::error_code ec;
+    fs::path real = fs::canonical(path, ec);
+    if (ec || !inside(real)) return notFound(request);
+    if (fs::is_directory(real, ec)) {
+      if (decoded.back() != '/') {
+        std::string location = std::string(request.path()) + "/";
+        if (!request.query().empty()) location += "?" + std::string(request.query());
+        return textResponse(request, 301, "301 Moved Permanently\n", {{"Location", location}});
+      }
+      for (const std::string& index : indexFiles_) {
+        fs::path candidate = fs::canonical(real / index, ec);
+        if (!ec && inside(candidate) && fs::is_regular_file(candidate, ec))
+          return file(request, candidate);
+      }
+      return notFound(request);
+    }
+    if (!fs::is_regular_file(real, ec)) return notFound(request);
+    return file(request, real);
+  }
+
+  bool inside(const fs::path& real) const {
+    const std::string r = real.string(), root = root_.string();
+    return r == root || (r.size() > root.size() && r.compare(0, root.size(), root) == 0 &&
+                         (root.back() == '/' || r[root.size()] == '/'));
+  }
+
+  std::unique_ptr<ResponseSource> notFound(const RequestHead& request) {
+    return textResponse(request, 404, "404 Not Found\n");
+  }
+
+  std::unique_ptr<ResponseSource> file(const RequestHead& request, const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+      return errno == EACCES ? textResponse(request, 403, "403 Forbidden\n") : notFound(request);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return notFound(request);
+    }
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    auto type = types_.find(extension);
+    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+
+    std::unique_ptr<ResponseSource> source;
+    if (request.method == "HEAD") {
+      ::close(fd);
+      source = std::make_unique<MemorySource>(std::string());
+    } else {
+      source = std::make_unique<FileSource>(fd, size);
+    }
+    ResponseHead& head = source->head;
+    head.version = "HTTP/1.1";
+    head.status = 200;
+    head.reason = "OK";
+    head.headers = {{"Date", httpDate(std::time(nullptr))},
+                    {"Server", "vantomer"},
+                    {"Content-Type",
+                     type == types_.end() ? std::string("application/octet-stream") : type->second},
+                    {"Content-Length", std::to_string(size)},
+                    {"Last-Modified", httpDate(st.st_mtime)}};
+    head.format();
+    return source;
+  }
+
+  fs::path root_;
+  std::vector<std::string> indexFiles_;
+  std::map<std::string, std::string> types_;
+};
+
+}  // namespace
+
+std::unique_ptr<ResponseSource> textResponse(const RequestHead& request, int status,
+                                             std::string body, Headers extra,
+                                             std::string contentType) {
+  const std::size_t length = body.size();
+  auto source =
+      std::make_unique<MemorySource>(request.method == "HEAD" ? std::string() : std::move(body));
+  ResponseHead& head = source->head;
+  head.version = "HTTP/1.1";
+  head.status = status;
+  head.reason = std::string(reasonPhrase(status));
+  head.headers = {{"Date", httpDate(std::time(nullptr))},
+                  {"Server", "vantomer"},
+                  {"Content-Type", std::move(contentType)},
+                  {"Content-Length", std::to_string(length)}};
+  for (Header& h : extra) head.headers.push_back(std::move(h));
+  head.format();
+  return source;
+}
+
+std::unique_ptr<Application> makeStaticApplication(std::string root,
+                                                   std::vector<std::string> indexFiles,
+                                                   std::vector<Header> extraTypes,
+                                                   std::string& error) {
+  std::error_code ec;
+  fs::path real = fs::canonical(root, ec);
+  if (ec || !fs::is_directory(real, ec)) {
+    error = "the document root " + root + " is not a directory";
+    return nullptr;
+  }
+  return std::make_unique<StaticApplication>(real, std::move(indexFiles), std::move(extraTypes));
+}
+
+}  // namespace vantomer::host
