@@ -1,6 +1,10 @@
 #pragma once
 // Asio and Beast as the server uses them: coroutines, errors as values.
 
+// Asio's awaitable header uses std::exchange without including <utility>.
+#include <utility>
+// (keep the line above first)
+
 #include <boost/asio/awaitable.hpp>
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
@@ -9,7 +13,6 @@
 #include <boost/asio/this_coro.hpp>
 #include <boost/asio/use_awaitable.hpp>
 #include <chrono>
-#include <utility>  // before Asio: its awaitable header needs std::exchange
 
 namespace vantomer::host {
 

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "application.h"
+#include "application.h"  // first: brings Asio in the order it needs
 
 namespace vantomer::host {
 namespace {
