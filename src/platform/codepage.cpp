@@ -508,44 +508,56 @@ bool isKnown(int codePage) {
   }
 }
 
+namespace {
+
+// Converts into a fresh string so that the input may live in the output and
+// a failure leaves the output as it was.
+template <typename Convert>
+HRESULT convertInto(std::string& out, Convert convert) {
+  try {
+    std::string result;
+    const HRESULT hr = convert(result);
+    if (succeeded(hr)) out.swap(result);
+    return hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace
+
 HRESULT encode(int codePage, std::string_view utf8, std::string& out) {
   const CodePage* cp = findCodePage(resolve(codePage));
   if (!cp) return E_INVALIDARG;
-  try {
+  return convertInto(out, [&](std::string& result) {
     switch (cp->method) {
       case Method::Utf8:
-        sanitizeUtf8(utf8, out);
+        sanitizeUtf8(utf8, result);
         return S_OK;
       case Method::Iconv:
-        return iconvEncode(*cp, utf8, out);
+        return iconvEncode(*cp, utf8, result);
       case Method::Jis:
-        return jisEncode(*cp, utf8, out);
+        return jisEncode(*cp, utf8, result);
     }
-  } catch (const std::bad_alloc&) {
-    out.clear();
-    return E_OUTOFMEMORY;
-  }
-  return E_INVALIDARG;
+    return E_INVALIDARG;
+  });
 }
 
 HRESULT decode(int codePage, std::string_view bytes, std::string& utf8) {
   const CodePage* cp = findCodePage(resolve(codePage));
   if (!cp) return E_INVALIDARG;
-  try {
+  return convertInto(utf8, [&](std::string& result) {
     switch (cp->method) {
       case Method::Utf8:
-        sanitizeUtf8(bytes, utf8);
+        sanitizeUtf8(bytes, result);
         return S_OK;
       case Method::Iconv:
-        return iconvDecode(*cp, bytes, utf8);
+        return iconvDecode(*cp, bytes, result);
       case Method::Jis:
-        return jisDecode(bytes, utf8);
+        return jisDecode(bytes, result);
     }
-  } catch (const std::bad_alloc&) {
-    utf8.clear();
-    return E_OUTOFMEMORY;
-  }
-  return E_INVALIDARG;
+    return E_INVALIDARG;
+  });
 }
 
 std::size_t utf16Length(std::string_view utf8) {
