@@ -75,7 +75,11 @@ void onSendRawData(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DATA* raw) {
 HRESULT convertHeld(HTTP_FILTER_CONTEXT* pfc, const RequestContext& context, HeldResponse& response,
                     ResponseBody& body) {
   parseHeldResponse(context.captured, response, body);
-  if (context.captureFailed) return E_OUTOFMEMORY;
+  if (context.captureFailed) {
+    // Memory ran out before the status line was kept.
+    if (response.version.empty()) response.version = "HTTP/1.1";
+    return E_OUTOFMEMORY;
+  }
 
   const std::string userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
   const OutputCoordinator* profile = selectProfile(profileList(), userAgent);
