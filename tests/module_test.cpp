@@ -5,13 +5,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 
 #include "support/paths.h"
-#include "support/telmark.h"
 #include "support/test_host.h"
 
 namespace vantomer::test {
@@ -90,14 +91,15 @@ TEST(Module, LoadOutcomes) {
 
 TEST(Module, ReadsItsFilesFromItsOwnDirectoryOnly) {
   // A failing settings file in the current directory must not be read.
-  ScratchDir elsewhere;
-  elsewhere.write("Vantomer.setting",
-                  settingsFile("<CookieStockerTimeoutMinutes>-1</CookieStockerTimeoutMinutes>"));
-  char previous[4096];
-  ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(::chdir(elsewhere.path().c_str()), 0);
+  std::string elsewhere = std::filesystem::temp_directory_path().string() + "/vantomer-cwd-XXXXXX";
+  ASSERT_NE(::mkdtemp(elsewhere.data()), nullptr);
+  std::ofstream(elsewhere + "/Vantomer.setting")
+      << settingsFile("<CookieStockerTimeoutMinutes>-1</CookieStockerTimeoutMinutes>");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(elsewhere);
   FilterModule module;
-  EXPECT_EQ(::chdir(previous), 0);
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(elsewhere);
   EXPECT_EQ(module.loadResult(), TRUE);
 }
 
