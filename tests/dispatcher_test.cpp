@@ -209,13 +209,6 @@ TEST(ProfileSelection, FirstWholeMatchWins) {
   }
 }
 
-TEST(ProfileSelection, MissingUserAgentMatchesTheDefaultPattern) {
-  FilterModule module(defaultSettings());
-  ASSERT_TRUE(module.loaded());
-  Connection connection(module);
-  EXPECT_EQ(connection.run(Request(), appResponse(kPage)).response.statusCode(), 200);
-}
-
 TEST(ProfileSelection, NoProfileGivesTheErrorResponse) {
   const std::optional<std::string> settings[] = {
       std::nullopt,

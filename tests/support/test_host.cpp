@@ -182,6 +182,10 @@ void* FilterModule::symbol(const char* name) const {
 
 DWORD FilterModule::httpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType,
                                    void* record) const {
+  if (!httpFilterProc_) {
+    ADD_FAILURE() << "the module is not loaded: " << openError_;
+    return 0;
+  }
   return httpFilterProc_(pfc, notificationType, record);
 }
 
