@@ -1,6 +1,10 @@
 // The upstream application: a reverse proxy with pooled keep-alive
 // connections that hands on the upstream's response bytes unchanged.
 
+// clang-format off
+#include "asio_common.h"  // first: Asio needs <utility> ahead of it
+// clang-format on
+
 #include <sys/socket.h>
 
 #include <boost/asio/write.hpp>
@@ -10,7 +14,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "application.h"  // first: brings Asio in the order it needs
+#include "application.h"
 
 namespace vantomer::host {
 namespace {

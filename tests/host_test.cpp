@@ -1,0 +1,554 @@
+// The vantomer executable end to end: the server over real sockets in front
+// of a directory or an upstream, with the real module (and a small test
+// filter for the interface promises), plus the convert and check tools.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <memory>
+#include <thread>
+
+#include "support/host_http.h"
+#include "support/host_process.h"
+#include "support/paths.h"
+
+namespace vantomer::test {
+namespace {
+
+using namespace std::chrono_literals;
+using After = TestUpstream::After;
+
+const std::string kIMode = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
+const std::string kPc = "Mozilla/5.0 (X11; Linux x86_64)";
+const std::string kPageType = "text/x-telmark; charset=UTF-8";
+
+const std::string kSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Vantomer>
+  <NewOutputCoordinator>
+    <UAPattern>DoCoMo.*</UAPattern>
+    <EmojiType>i-mode</EmojiType>
+    <EmojiImgSrc>/e/%num%.gif</EmojiImgSrc>
+    <CodePage>932</CodePage>
+    <Charset>Shift_JIS</Charset>
+    <ContentType>application/xhtml+xml</ContentType>
+  </NewOutputCoordinator>
+  <NewOutputCoordinator>
+    <UAPattern>.*</UAPattern>
+    <EmojiType>Image</EmojiType>
+    <EmojiImgSrc>/e/%num%.gif</EmojiImgSrc>
+    <CookieImitation>off</CookieImitation>
+  </NewOutputCoordinator>
+</Vantomer>
+)";
+const std::string kEmoji = R"(<emoji><map num="1" i-mode="晴"/></emoji>)";
+// "あ" and the i-mode text of emoji 1 ("晴") in Shift_JIS.
+const std::string kSjisA = "\x82\xA0";
+const std::string kSjisSun = "\x90\xB0";
+const std::string kPage =
+    "<html><body><p>あ<k-emoji num=\"1\"/></p><a href=\"next.tm\">next</a></body></html>";
+
+bool contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+// A server child process with its own copy of a module and settings.
+class Host {
+ public:
+  explicit Host(const std::string& module = modulePath(), const std::string& settings = kSettings,
+                const std::string& emoji = kEmoji)
+      : port(freePort()) {
+    moduleCopy = dir.copy(module, "module/vantomer.so");
+    dir.write("module/Vantomer.setting", settings);
+    dir.write("module/Emoji.setting", emoji);
+  }
+
+  void start(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
+    args.insert(args.begin(), {"serve", "--module", moduleCopy, "--listen",
+                               "127.0.0.1:" + std::to_string(port), "--threads", "2"});
+    process = std::make_unique<ChildProcess>(hostPath(), args, dir.path(), env);
+    ASSERT_TRUE(process->waitForPort(port)) << process->err();
+  }
+
+  ScratchDir dir;
+  std::string moduleCopy;
+  unsigned port;
+  std::unique_ptr<ChildProcess> process;
+};
+
+std::string upstreamUrl(const TestUpstream& upstream) {
+  return "http://127.0.0.1:" + std::to_string(upstream.port());
+}
+
+TEST(HostServe, ModuleThatDoesNotLoadStopsTheServerWithAMessage) {
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&xmlReadMemory), &info), 0);
+  const std::string testFilter = std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so";
+  struct Case {
+    std::string module;
+    std::map<std::string, std::string> env;
+    std::string message;
+  } cases[] = {
+      {"/nonexistent/vantomer.so", {}, "cannot load the filter module"},
+      {"/etc/hostname", {}, "cannot load the filter module"},
+      {info.dli_fname, {}, "does not export GetFilterVersion, HttpFilterProc, TerminateFilter"},
+      {testFilter, {{"VANTOMER_TESTFILTER_REFUSE", "1"}}, "GetFilterVersion returned FALSE"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    ChildProcess process(hostPath(), {"serve", "--module", c.module, "--root", dir.path()},
+                         dir.path(), c.env);
+    EXPECT_EQ(process.wait(10s), std::optional<int>(1)) << c.module;
+    EXPECT_TRUE(contains(process.err(), c.message)) << c.module << ": " << process.err();
+  }
+}
+
+TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
+  Host host;
+  host.dir.write("www/page.tm", kPage);
+  host.dir.write("www/plain.html", "<p>plain</p>");
+  host.dir.write("www/sub/index.tm", kPage);
+  host.dir.write("secret.txt", "outside the root");
+  host.start({"--root", host.dir.file("www"), "--mime", ".tm=" + kPageType});
+
+  struct Case {
+    std::string url;
+    std::string agent;
+    int status;
+    std::string type;
+    std::vector<std::string> body;
+  } cases[] = {
+      {"/page.tm", kIMode, 200, "application/xhtml+xml; charset=Shift_JIS", {kSjisA + kSjisSun}},
+      {"/page.tm", kPc, 200, "text/html; charset=UTF-8", {"あ<img src=\"/e/001.gif\"/>"}},
+      {"/sub/", kIMode, 200, "application/xhtml+xml; charset=Shift_JIS", {kSjisA}},
+      {"/sub", kIMode, 301, "text/plain; charset=utf-8", {}},
+      {"/plain.html?x=1", kIMode, 200, "text/html", {"<p>plain</p>"}},
+      {"/../secret.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/%2e%2e/secret.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/missing.tm", kPc, 404, "text/plain; charset=utf-8", {}},
+  };
+  for (const Case& c : cases) {
+    auto response = fetch(host.port, c.url, {{"User-Agent", c.agent}});
+    ASSERT_TRUE(response) << c.url;
+    EXPECT_EQ(response->status, c.status) << c.url;
+    EXPECT_EQ(response->header("Content-Type"), c.type) << c.url;
+    EXPECT_EQ(response->header("Content-Length"), std::to_string(response->body.size())) << c.url;
+    for (const std::string& part : c.body)
+      EXPECT_TRUE(contains(response->body, part)) << c.url << ": " << response->body;
+  }
+  EXPECT_EQ(fetch(host.port, "/sub", {})->header("Location"), "/sub/");
+  EXPECT_EQ(fetch(host.port, "/page.tm", {}, "POST", "x")->status, 405);
+  // One combined log line per request, on stdout.
+  EXPECT_TRUE(contains(host.process->out(), "\"GET /page.tm HTTP/1.1\" 200 "));
+}
+
+TEST(HostServe, LargeResponseThatIsNotHeldStreamsThroughIntact) {
+  Host host;
+  std::string big(20 * 1024 * 1024, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 8);
+  host.dir.write("www/big.bin", big);
+  host.start({"--root", host.dir.file("www")});
+  auto response = fetch(host.port, "/big.bin", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 200);
+  EXPECT_EQ(response->header("Content-Type"), "application/octet-stream");
+  ASSERT_EQ(response->body.size(), big.size());
+  EXPECT_TRUE(response->body == big);
+}
+
+TEST(HostServe, KeepAliveConnectionCarriesHeldAndPassedResponses) {
+  Host host;
+  host.dir.write("www/page.tm", kPage);
+  host.dir.write("www/plain.txt", "plain text");
+  host.start({"--root", host.dir.file("www"), "--mime", ".tm=" + kPageType});
+  HttpConnection connection(host.port);
+  struct Step {
+    std::string method;
+    std::string url;
+    int status;
+    std::string body;
+  } steps[] = {
+      {"GET", "/page.tm", 200, kSjisA},
+      {"GET", "/plain.txt", 200, "plain text"},
+      {"HEAD", "/page.tm", 200, ""},
+      {"GET", "/none", 404, "404 Not Found\n"},
+      {"GET", "/page.tm", 200, kSjisA},
+      {"HEAD", "/plain.txt", 200, ""},
+      {"GET", "/plain.txt", 200, "plain text"},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(connection.send(requestText(s.method, s.url, {{"User-Agent", kIMode}})));
+    auto response = connection.read(s.method == "HEAD");
+    ASSERT_TRUE(response) << s.method << " " << s.url;
+    EXPECT_EQ(response->status, s.status) << s.url;
+    if (s.method == "HEAD")
+      EXPECT_TRUE(response->body.empty());
+    else
+      EXPECT_TRUE(contains(response->body, s.body)) << s.url;
+  }
+  EXPECT_TRUE(connection.pending().empty());
+  EXPECT_FALSE(connection.closedByPeer(200ms));
+}
+
+TEST(HostServe, ProxyForwardsTheRequestAndKeepsTheUpstreamFraming) {
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/chunked.txt") {
+      TestUpstream::write(
+          fd,
+          "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+          "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n");
+    } else if (r.url == "/chunked.tm") {
+      TestUpstream::write(
+          fd, "HTTP/1.1 200 OK\r\nContent-Type: " + kPageType +
+                  "\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n" + kPage.substr(0, 16) + "\r\n" +
+                  [&] {
+                    char size[16];
+                    std::snprintf(size, sizeof size, "%zx", kPage.size() - 16);
+                    return std::string(size);
+                  }() +
+                  "\r\n" + kPage.substr(16) + "\r\n0\r\n\r\n");
+    } else {
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "echo:" + r.body));
+    }
+    return After::KeepOpen;
+  });
+  Host host;
+  host.start({"--upstream", upstreamUrl(upstream)});
+
+  auto posted = fetch(host.port, "/form?a=b",
+                      {{"Host", "handset.example:8080"},
+                       {"Connection", "keep-alive, X-Private"},
+                       {"X-Private", "dropped"},
+                       {"X-Forwarded-For", "10.0.0.1"},
+                       {"Accept-Encoding", "gzip"}},
+                      "POST", "name=value");
+  ASSERT_TRUE(posted);
+  EXPECT_EQ(posted->body, "echo:name=value");
+  const UpstreamRequest seen = upstream.requests().at(0);
+  EXPECT_EQ(seen.method, "POST");
+  EXPECT_EQ(seen.url, "/form?a=b");
+  EXPECT_EQ(seen.body, "name=value");
+  EXPECT_EQ(seen.header("Host"), "handset.example:8080");
+  EXPECT_EQ(seen.header("X-Forwarded-For"), "10.0.0.1, 127.0.0.1");
+  EXPECT_EQ(seen.header("X-Forwarded-Proto"), "http");
+  EXPECT_EQ(seen.header("X-Forwarded-Host"), "handset.example:8080");
+  EXPECT_EQ(seen.header("Accept-Encoding"), "identity");
+  EXPECT_FALSE(seen.header("X-Private"));
+  EXPECT_FALSE(seen.header("Connection"));
+
+  // A passed response keeps its chunk framing; a held one is decoded and
+  // converted, and goes out with a Content-Length.
+  auto chunked = fetch(host.port, "/chunked.txt", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(chunked);
+  EXPECT_TRUE(chunked->chunked);
+  EXPECT_EQ(chunked->body, "hello world");
+  auto converted = fetch(host.port, "/chunked.tm", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(converted);
+  EXPECT_FALSE(converted->chunked);
+  EXPECT_EQ(converted->header("Content-Length"), std::to_string(converted->body.size()));
+  EXPECT_TRUE(contains(converted->body, kSjisA + kSjisSun));
+  // Every request went over one pooled upstream connection.
+  EXPECT_EQ(upstream.connections(), 1);
+}
+
+TEST(HostServe, CookieImitationRoundTripThroughTheUpstream) {
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/login") {
+      TestUpstream::write(
+          fd, TestUpstream::response(200, kPageType,
+                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+    } else {
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain",
+                                                     "cookie=" + r.header("Cookie").value_or("")));
+    }
+    return After::KeepOpen;
+  });
+  Host host;
+  host.start({"--upstream", upstreamUrl(upstream)});
+
+  auto login = fetch(host.port, "/login", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(login);
+  const std::size_t start = login->body.find("/member/(=");
+  ASSERT_NE(start, std::string::npos) << login->body;
+  const std::string link = login->body.substr(start, login->body.find('"', start) - start);
+  const std::string key = link.substr(10, link.find("=)") - 10);
+
+  auto member = fetch(host.port, link, {{"User-Agent", kIMode}});
+  ASSERT_TRUE(member);
+  EXPECT_TRUE(member->body.starts_with("cookie=session=s3cret")) << member->body;
+  const UpstreamRequest seen = upstream.requests().back();
+  EXPECT_EQ(seen.url, "/member/home");
+  EXPECT_EQ(seen.header("X-Cookie-Stock-Key"), key);
+  // Another handset with the same key gets nothing.
+  auto other = fetch(host.port, link, {{"User-Agent", "DoCoMo/2.0 N905i"}});
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->body, "cookie=");
+}
+
+TEST(HostServe, UpstreamFailuresAreAnsweredAndTheServerKeepsServing) {
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    const std::string partial = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nContent-Type: ";
+    if (r.url == "/reset-held" || r.url == "/reset-passed") {
+      TestUpstream::write(fd, partial + (r.url == "/reset-held" ? kPageType : "text/plain") +
+                                  "\r\n\r\n<html><body>");
+      std::this_thread::sleep_for(100ms);
+      return After::Reset;
+    }
+    if (r.url == "/reset-head") {
+      TestUpstream::write(fd, "HTTP/1.1 200 OK\r\nContent-Le");
+      return After::Reset;
+    }
+    if (r.url == "/slow") std::this_thread::sleep_for(1500ms);
+    TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "fine"));
+    return After::KeepOpen;
+  });
+  const unsigned closedPort = freePort();
+  Host refused;
+  refused.start({"--upstream", "http://127.0.0.1:" + std::to_string(closedPort)});
+  EXPECT_EQ(fetch(refused.port, "/", {})->status, 502);
+
+  Host host;
+  host.start({"--upstream", upstreamUrl(upstream), "--upstream-timeout", "0.5"});
+  struct Case {
+    std::string url;
+    int status;
+  } cases[] = {{"/reset-head", 502}, {"/reset-held", 502}, {"/slow", 504}, {"/ok", 200}};
+  for (const Case& c : cases) {
+    auto response = fetch(host.port, c.url, {{"User-Agent", kIMode}});
+    ASSERT_TRUE(response) << c.url;
+    EXPECT_EQ(response->status, c.status) << c.url;
+  }
+  // A response already on its way can only be cut off.
+  HttpConnection cut(host.port);
+  cut.send(requestText("GET", "/reset-passed"));
+  EXPECT_FALSE(cut.read());
+  EXPECT_TRUE(cut.closedByPeer());
+  EXPECT_EQ(fetch(host.port, "/ok", {})->body, "fine");
+}
+
+TEST(HostServe, OversizedOrMalformedRequestsAreRefused) {
+  Host host;
+  host.dir.write("www/a.txt", "a");
+  host.start({"--root", host.dir.file("www"), "--max-header-size", "8k", "--max-body-size", "1k"});
+  struct Case {
+    std::string request;
+    int status;
+  } cases[] = {
+      {requestText("GET", "/a.txt", {{"X-Big", std::string(64 * 1024, 'x')}}), 431},
+      {requestText("POST", "/a.txt", {{"Content-Length", "4096"}}), 413},
+      {"GET /a.txt HTTP/1.1\r\nBad Header\r\n\r\n", 400},
+      {"GET a.txt HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+  };
+  for (const Case& c : cases) {
+    HttpConnection connection(host.port);
+    connection.send(c.request);
+    auto response = connection.read();
+    ASSERT_TRUE(response) << c.status;
+    EXPECT_EQ(response->status, c.status);
+    EXPECT_TRUE(connection.closedByPeer());
+  }
+  EXPECT_EQ(fetch(host.port, "/a.txt", {})->status, 200);
+}
+
+TEST(HostServe, FilterSeesTheInterfaceItIsPromised) {
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/held")
+      TestUpstream::write(fd,
+                          "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\n"
+                          "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    else
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "ok"));
+    return After::KeepOpen;
+  });
+  Host host(std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
+  host.start({"--upstream", upstreamUrl(upstream)});
+  const std::string port = std::to_string(host.port);
+
+  HttpConnection first(host.port);
+  first.send(
+      requestText("GET", "/rewrite/x?q=1", {{"User-Agent", "agent/1"}, {"X-Replace-Me", "a"}}));
+  ASSERT_TRUE(first.read());
+  UpstreamRequest seen = upstream.requests().back();
+  EXPECT_EQ(seen.url, "/x?q=1");
+  EXPECT_EQ(seen.header("X-Replace-Me"), "replaced");
+  const std::string probe =
+      "header-small=FALSE;header-size=15;url-length=14;var-small=FALSE;var-size=11";
+  EXPECT_EQ(seen.header("X-Filter-Probe"), probe);
+  // URL shows the filter's own change; headers it set read as variables.
+  EXPECT_EQ(seen.header("X-Filter-Vars"),
+            "URL=/x|QUERY_STRING=q=1|REQUEST_METHOD=GET|HTTPS=off|SERVER_PORT=" + port +
+                "|SERVER_NAME=127.0.0.1|SERVER_PROTOCOL=HTTP/1.1|REMOTE_ADDR=127.0.0.1"
+                "|HTTP_HOST=127.0.0.1|HTTP_USER_AGENT=agent/1|HTTP_X_FILTER_PROBE=" +
+                probe);
+  EXPECT_EQ(seen.header("X-Filter-Request"), "1");
+
+  // The slot of the connection lives on; the held response is exactly what
+  // the upstream sent, and the filter's own answer keeps the connection framed.
+  first.send(requestText("GET", "/held"));
+  auto held = first.read();
+  ASSERT_TRUE(held);
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "2");
+  const std::string sent =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "5\r\nhello\r\n0\r\n\r\n";
+  EXPECT_EQ(held->body.substr(held->body.find('\n') + 1), sent);
+  EXPECT_EQ(held->header("X-Scratch"), "intact");
+  first.send(requestText("GET", "/again"));
+  ASSERT_TRUE(first.read());
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "3");
+
+  ASSERT_TRUE(fetch(host.port, "/other"));
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "1");
+}
+
+TEST(HostServe, TlsListenerMarksItsRequestsSecure) {
+  if (runProgram("openssl", {"version"}).status != 0) GTEST_SKIP() << "no openssl binary";
+  if (runProgram("curl", {"--version"}).status != 0) GTEST_SKIP() << "no curl binary";
+  TestUpstream upstream([](const UpstreamRequest&, int fd) {
+    TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "over tls"));
+    return After::KeepOpen;
+  });
+  Host host(std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
+  const std::string cert = host.dir.file("cert.pem"), key = host.dir.file("key.pem");
+  ASSERT_EQ(runProgram("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                   "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out",
+                                   cert, "-days", "1", "-subj", "/CN=127.0.0.1"})
+                .status,
+            0);
+  const unsigned tlsPort = freePort();
+  host.start({"--upstream", upstreamUrl(upstream), "--tls-cert", cert, "--tls-key", key,
+              "--tls-listen", "127.0.0.1:" + std::to_string(tlsPort)});
+  ASSERT_TRUE(host.process->waitForPort(tlsPort));
+  const std::string url = "https://127.0.0.1:" + std::to_string(tlsPort) + "/secure";
+  CommandResult curl = runProgram("curl", {"-sk", "--http1.1", url, url});
+  EXPECT_EQ(curl.status, 0) << curl.err;
+  EXPECT_EQ(curl.out, "over tlsover tls");
+  ASSERT_EQ(upstream.requests().size(), 2u);
+  EXPECT_TRUE(contains(upstream.requests()[0].header("X-Filter-Vars").value_or(""), "|HTTPS=on|"));
+  EXPECT_EQ(upstream.requests()[0].header("X-Forwarded-Proto"), "https");
+  EXPECT_EQ(upstream.requests()[1].header("X-Filter-Request"), "2");
+  ASSERT_TRUE(fetch(host.port, "/plain"));
+  EXPECT_TRUE(contains(upstream.requests()[2].header("X-Filter-Vars").value_or(""), "|HTTPS=off|"));
+}
+
+TEST(HostServe, StopWaitsForTheRequestInFlight) {
+  TestUpstream upstream([](const UpstreamRequest&, int fd) {
+    std::this_thread::sleep_for(800ms);
+    TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "finished"));
+    return After::KeepOpen;
+  });
+  Host host;
+  host.start({"--upstream", upstreamUrl(upstream)});
+  HttpConnection idle(host.port);
+  HttpConnection busy(host.port);
+  busy.send(requestText("GET", "/slow"));
+  std::this_thread::sleep_for(300ms);
+  host.process->signal(SIGTERM);
+  auto response = busy.read();
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->body, "finished");
+  EXPECT_TRUE(idle.closedByPeer());
+  EXPECT_EQ(host.process->wait(10s), std::optional<int>(0)) << host.process->err();
+  EXPECT_TRUE(contains(host.process->err(), "stopped"));
+}
+
+TEST(HostConvert, ShowsWhatTheHandsetReceives) {
+  Host host;
+  const std::string page = host.dir.write("page.tm", kPage);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> output;
+  } cases[] = {
+      {{"--ua", kIMode, "--content-type", kPageType, page}, 0, {kSjisA + kSjisSun}},
+      {{"--ua", kPc, "--content-type", kPageType, "--head", page},
+       0,
+       {"HTTP/1.1 200 OK\r\n", "Content-Type: text/html; charset=UTF-8\r\n", "/e/001.gif"}},
+      {{"--ua", kPc, "--content-type", "text/plain", page}, 0, {kPage}},
+      {{"--ua", kIMode, "--content-type", kPageType, "-"}, 0, {kSjisA}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"convert", "--module", host.moduleCopy};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandResult result = runProgram(hostPath(), args, kPage);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    for (const std::string& part : c.output)
+      EXPECT_TRUE(contains(result.out, part)) << part << " in " << result.out;
+  }
+  CommandResult head =
+      runProgram(hostPath(), {"convert", "--module", host.moduleCopy, "--ua", kIMode,
+                              "--content-type", kPageType, "--head", page});
+  const std::size_t split = head.out.find("\r\n\r\n");
+  ASSERT_NE(split, std::string::npos);
+  EXPECT_TRUE(contains(head.out.substr(0, split),
+                       "Content-Length: " + std::to_string(head.out.size() - split - 4)));
+}
+
+TEST(HostConvert, ResponseWithoutAProfileFails) {
+  Host host(modulePath(),
+            "<Vantomer><NewOutputCoordinator><UAPattern>DoCoMo.*</UAPattern>"
+            "</NewOutputCoordinator></Vantomer>");
+  const std::string page = host.dir.write("page.tm", kPage);
+  CommandResult result = runProgram(
+      hostPath(), {"convert", "--module", host.moduleCopy, "--ua", "Other/1.0", "--head", page});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(contains(result.out, "HTTP/1.1 500 Internal Server Error"));
+}
+
+TEST(HostCheck, ReportsWhatFailsTheLoadAndWarnsAboutRequestTime) {
+  const auto profile = [](const std::string& inner) {
+    return "<NewOutputCoordinator>" + inner + "</NewOutputCoordinator>";
+  };
+  const auto settings = [](const std::string& inner) {
+    return "<Vantomer>" + inner + "</Vantomer>";
+  };
+  struct Case {
+    std::optional<std::string> settings;
+    std::optional<std::string> emoji;
+    int status;
+    std::vector<std::string> output;
+  } cases[] = {
+      {kSettings, kEmoji, 0, {"OK: the filter loads with these files (2 profiles, 0 warnings)"}},
+      {settings(profile("<UAPattern>" + std::string(1024, 'a') + "</UAPattern>")),
+       kEmoji,
+       1,
+       {"error", "UAPattern", "1024", "at most 1023"}},
+      {settings("<CookieStockerTimeoutMinutes>-5</CookieStockerTimeoutMinutes>"),
+       kEmoji,
+       1,
+       {"CookieStockerTimeoutMinutes", "negative"}},
+      {settings(profile("<UAPattern>(DoCoMo</UAPattern>")),
+       kEmoji,
+       0,
+       {"warning", "not a valid regular expression"}},
+      {settings(profile("<CodePage>12345</CodePage>")), kEmoji, 0, {"CodePage 12345"}},
+      {settings(profile("<EmojiType>Image</EmojiType>")), kEmoji, 0, {"has no \"%num%\""}},
+      {settings(profile("<UAPattern>.*</UAPattern>") + profile("<UAPattern>DoCoMo.*</UAPattern>")),
+       kEmoji,
+       0,
+       {"NewOutputCoordinator[2]", "never chosen", "NewOutputCoordinator[1]"}},
+      {settings(profile("<UAPattern>(|.+)</UAPattern>") + profile("")),
+       kEmoji,
+       0,
+       {"never chosen"}},
+      {std::nullopt, std::nullopt, 0, {"Vantomer.setting: warning: missing", "Emoji.setting"}},
+      {"<Vantomer><broken></Vantomer>", kEmoji, 0, {"not well-formed", "line 1"}},
+      {settings(profile("<UAPattern>DoCoMo.*</UAPattern>")), kEmoji, 0, {"no profile matches"}},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    const std::string module = dir.copy(modulePath(), "vantomer.so");
+    if (c.settings) dir.write("Vantomer.setting", *c.settings);
+    if (c.emoji) dir.write("Emoji.setting", *c.emoji);
+    CommandResult result = runProgram(hostPath(), {"check", "--module", module});
+    EXPECT_EQ(result.status, c.status) << result.out;
+    for (const std::string& part : c.output)
+      EXPECT_TRUE(contains(result.out, part)) << part << " in " << result.out;
+  }
+}
+
+}  // namespace
+}  // namespace vantomer::test
