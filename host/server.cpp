@@ -72,8 +72,10 @@ class Server {
       });
     }
     std::size_t open = 0;
+    bool none = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      none = active_ == 0;
       for (auto& weak : connections_) {
         if (auto entry = weak.lock()) {
           ++open;
@@ -90,7 +92,7 @@ class Server {
       std::cerr << "vantomer: requests still running after the grace period; stopping now\n";
       io_.stop();
     });
-    if (active_ == 0) io_.stop();
+    if (none) io_.stop();
   }
 
   void setGrace(Duration grace) { grace_ = grace; }
