@@ -268,6 +268,17 @@ TEST(DomAttributes, AbsentEmptyAndEdits) {
   EXPECT_EQ(list, expected);
   EXPECT_EQ(a.xml(), "<a xmlns:p=\"urn:p\" id=\"y\" p:q=\"1\" style=\"\"/>");
 
+  // Values held in one text node, in several, or in none, each replaced.
+  Page values("<r v1=\"a\" v2=\"a longer value than inline\" v3=\"x&nbsp;y\" v4=\"\" v5=\"z\"/>");
+  const char* replacements[][2] = {
+      {"v1", "new one"}, {"v2", "b"}, {"v3", "plain"}, {"v4", "filled"}, {"v5", ""}};
+  for (const auto& [attr, replacement] : replacements) {
+    ASSERT_EQ(values.root().setAttribute(attr, replacement), S_OK) << attr;
+    EXPECT_EQ(values.root().getAttribute(attr, value), S_OK);
+    EXPECT_EQ(value, replacement) << attr;
+  }
+  EXPECT_EQ(values.root().xml(), "<r v1=\"new one\" v2=\"b\" v3=\"plain\" v4=\"filled\" v5=\"\"/>");
+
   Node text = a.firstChild();
   EXPECT_TRUE(text.isNull());
   Page other("<r>t</r>");

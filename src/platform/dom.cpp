@@ -33,15 +33,30 @@ Document* ownerOf(const xmlNode* node) {
   return doc != nullptr ? static_cast<Document*>(doc->_private) : nullptr;
 }
 
-bool qnameIs(const xmlNs* ns, const xmlChar* name, std::string_view qname) {
-  std::string_view local = chars(name);
-  if (ns != nullptr && ns->prefix != nullptr) {
-    std::string_view prefix = chars(ns->prefix);
-    return qname.size() == prefix.size() + 1 + local.size() &&
-           qname.compare(0, prefix.size(), prefix) == 0 && qname[prefix.size()] == ':' &&
-           qname.compare(prefix.size() + 1, std::string_view::npos, local) == 0;
+namespace {
+
+// Whole-string comparison of a C string with a view, without strlen.
+bool equalsC(const xmlChar* s, std::string_view q) {
+  if (s == nullptr) return q.empty();
+  for (char c : q) {
+    if (*s == 0 || *s != static_cast<unsigned char>(c)) return false;
+    ++s;
   }
-  return qname == local;
+  return *s == 0;
+}
+
+}  // namespace
+
+bool qnameIs(const xmlNs* ns, const xmlChar* name, std::string_view qname) {
+  if (ns != nullptr && ns->prefix != nullptr) {
+    size_t i = 0;
+    for (const xmlChar* p = ns->prefix; *p != 0; ++p, ++i) {
+      if (i >= qname.size() || static_cast<unsigned char>(qname[i]) != *p) return false;
+    }
+    if (i >= qname.size() || qname[i] != ':') return false;
+    return equalsC(name, qname.substr(i + 1));
+  }
+  return equalsC(name, qname);
 }
 
 void appendQName(std::string& out, const xmlNs* ns, const xmlChar* name) {
@@ -396,15 +411,31 @@ HRESULT Node::setAttribute(std::string_view name, std::string_view value) {
   if (node_->type != XML_ELEMENT_NODE) return E_INVALIDARG;
   Document* owner = detail::ownerOf(node_);
   if (owner == nullptr) return E_INVALIDARG;
+  if (value.size() > INT_MAX) return E_INVALIDARG;
+  const auto* bytes = reinterpret_cast<const xmlChar*>(value.data());
+  const int length = static_cast<int>(value.size());
   try {
-    std::string qname = copyOf(name);
-    if (!validName(qname)) return E_INVALIDARG;
-    if (value.size() > INT_MAX) return E_INVALIDARG;
-    xmlAttr* attr = detail::findAttribute(node_, qname);
+    xmlAttr* attr = detail::findAttribute(node_, name);
+    xmlNode* only = attr != nullptr ? attr->children : nullptr;
+    if (only != nullptr && only->type == XML_TEXT_NODE && only->next == nullptr && !value.empty()) {
+      // The usual case, a value held in one text node: change it in place.
+      xmlChar* copy = xmlStrndup(bytes, length);
+      if (copy == nullptr) return E_OUTOFMEMORY;
+      xmlChar* old = only->content;
+      // Short texts may live inside the node or in the document's dictionary.
+      bool ownsOld = old != nullptr && old != reinterpret_cast<xmlChar*>(&only->properties) &&
+                     !(only->doc != nullptr && only->doc->dict != nullptr &&
+                       xmlDictOwns(only->doc->dict, old) == 1);
+      if (ownsOld) xmlFree(old);
+      only->content = copy;
+      only->properties = nullptr;
+      return S_OK;
+    }
+    std::string qname(name);
+    if (attr == nullptr && !validName(qname)) return E_INVALIDARG;
     xmlNode* text = nullptr;
     if (!value.empty()) {
-      text = xmlNewDocTextLen(node_->doc, reinterpret_cast<const xmlChar*>(value.data()),
-                              static_cast<int>(value.size()));
+      text = xmlNewDocTextLen(node_->doc, bytes, length);
       if (text == nullptr) return E_OUTOFMEMORY;
     }
     if (attr == nullptr) {
@@ -557,12 +588,12 @@ void Document::keepDetached(_xmlNode* node) {
 void Document::releaseContent() {
   if (!detached_.empty()) {
     // Decide every root before freeing any: a freed subtree may hold nodes
-    // that are also in the list.
-    std::sort(detached_.begin(), detached_.end());
-    detached_.erase(std::unique(detached_.begin(), detached_.end()), detached_.end());
-    auto roots = std::partition(detached_.begin(), detached_.end(),
-                                [](const xmlNode* node) { return node->parent == nullptr; });
-    for (auto it = detached_.begin(); it != roots; ++it) xmlFreeNode(*it);
+    // that are also in the list. A node may be listed twice.
+    auto rootsEnd = std::partition(detached_.begin(), detached_.end(),
+                                   [](const xmlNode* node) { return node->parent == nullptr; });
+    std::sort(detached_.begin(), rootsEnd);
+    rootsEnd = std::unique(detached_.begin(), rootsEnd);
+    for (auto it = detached_.begin(); it != rootsEnd; ++it) xmlFreeNode(*it);
     detached_.clear();
   }
   if (doc_ != nullptr) {

@@ -13,10 +13,12 @@
 namespace vantomer::dom::detail {
 namespace {
 
+// Replacement for each byte that needs one; NUL marks the end of the text.
 struct EscapeTable {
   std::array<const char*, 256> text{};
   std::array<const char*, 256> attribute{};
   constexpr EscapeTable() {
+    text[0] = attribute[0] = "";
     text['&'] = attribute['&'] = "&amp;";
     text['<'] = attribute['<'] = "&lt;";
     text['>'] = attribute['>'] = "&gt;";
@@ -31,17 +33,18 @@ struct EscapeTable {
 
 constexpr EscapeTable kEscapes;
 
-void appendEscaped(std::string& out, std::string_view s,
-                   const std::array<const char*, 256>& table) {
-  size_t run = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char* replacement = table[static_cast<unsigned char>(s[i])];
+// One pass over a NUL-terminated text: no strlen first.
+void appendEscaped(std::string& out, const xmlChar* s, const std::array<const char*, 256>& table) {
+  if (s == nullptr) return;
+  const xmlChar* run = s;
+  for (;; ++s) {
+    const char* replacement = table[*s];
     if (replacement == nullptr) continue;
-    out.append(s.data() + run, i - run);
+    out.append(reinterpret_cast<const char*>(run), static_cast<size_t>(s - run));
+    if (*s == 0) return;
     out += replacement;
-    run = i + 1;
+    run = s + 1;
   }
-  out.append(s.data() + run, s.size() - run);
 }
 
 void appendAttribute(std::string& out, const xmlAttr* attr) {
@@ -49,7 +52,7 @@ void appendAttribute(std::string& out, const xmlAttr* attr) {
   out += "=\"";
   for (const xmlNode* c = attr->children; c != nullptr; c = c->next) {
     if (c->type == XML_TEXT_NODE) {
-      appendEscaped(out, chars(c->content), kEscapes.attribute);
+      appendEscaped(out, c->content, kEscapes.attribute);
     } else if (c->type == XML_ENTITY_REF_NODE) {
       out += '&';
       out += chars(c->name);
@@ -69,7 +72,7 @@ void appendStartTag(std::string& out, const xmlNode* element) {
       out += chars(ns->prefix);
     }
     out += "=\"";
-    appendEscaped(out, chars(ns->href), kEscapes.attribute);
+    appendEscaped(out, ns->href, kEscapes.attribute);
     out += '"';
   }
   for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
@@ -126,7 +129,7 @@ void serialize(std::string& out, const xmlNode* start) {
         descend = cur->children != nullptr;
         break;
       case XML_TEXT_NODE:
-        appendEscaped(out, chars(cur->content), kEscapes.text);
+        appendEscaped(out, cur->content, kEscapes.text);
         break;
       case XML_CDATA_SECTION_NODE:
         appendCData(out, chars(cur->content));
