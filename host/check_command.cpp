@@ -85,20 +85,21 @@ bool exists(const std::string& path) {
 }
 
 // Missing and malformed files make the filter run on defaults: say which.
-void checkReadable(Report& report, const std::string& name, const std::string& path,
+bool checkReadable(Report& report, const std::string& name, const std::string& path,
                    const std::string& consequence) {
   if (!exists(path)) {
     report.warning(name, "missing (" + path + "); " + consequence);
-    return;
+    return false;
   }
   dom::Document document;
   bool loaded = false;
   document.load(path, loaded);
-  if (loaded) return;
+  if (loaded) return true;
   const dom::ParseError& e = document.parseError();
   std::string why = e.reason.empty() ? std::string("cannot be read") : e.reason;
   if (e.line > 0) why = "line " + std::to_string(e.line) + ": " + why;
   report.warning(name, "not well-formed XML or unreadable (" + why + "); " + consequence);
+  return false;
 }
 
 struct Pattern {
@@ -236,9 +237,10 @@ int checkCommand(std::vector<std::string> args) {
   std::cout << "Checking the files beside " << modulePath << "\n";
 
   Report report;
-  checkReadable(report, "Vantomer.setting", settingsPath,
-                "the filter runs with the default settings and no output profile, so every "
-                "TELMARK page is answered with 500");
+  const bool settingsRead =
+      checkReadable(report, "Vantomer.setting", settingsPath,
+                    "the filter runs with the default settings and no output profile, so every "
+                    "TELMARK page is answered with 500");
   FilterSettings settings;
   InputCoordinator input;
   ProfileList profiles;
@@ -265,7 +267,7 @@ int checkCommand(std::vector<std::string> args) {
                  std::string("the load fails (") + code + "); the filter does not load");
   }
 
-  if (settingsLoaded) checkProfiles(report, profiles, input, emoji);
+  if (settingsRead && settingsLoaded) checkProfiles(report, profiles, input, emoji);
 
   if (report.errors() == 0) {
     std::cout << "OK: the filter loads with these files (" << profiles.size() << " profile"
