@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang clang-format libclang-rt-dev
   libxslt1-dev
-  curl python3
+  curl python3 openssl
 )
 [ "${VANTOMER_SETUP_EXTRA:-}" ] && packages+=(${VANTOMER_SETUP_EXTRA})
 
