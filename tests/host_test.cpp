@@ -72,7 +72,7 @@ class Host {
     ASSERT_TRUE(process->waitForPort(port)) << process->err();
   }
 
-  ScratchDir dir;
+  ServerDir dir;
   std::string moduleCopy;
   unsigned port;
   std::unique_ptr<ChildProcess> process;
@@ -97,7 +97,7 @@ TEST(HostServe, ModuleThatDoesNotLoadStopsTheServerWithAMessage) {
       {testFilter, {{"VANTOMER_TESTFILTER_REFUSE", "1"}}, "GetFilterVersion returned FALSE"},
   };
   for (const Case& c : cases) {
-    ScratchDir dir;
+    ServerDir dir;
     ChildProcess process(hostPath(), {"serve", "--module", c.module, "--root", dir.path()},
                          dir.path(), c.env);
     EXPECT_EQ(process.wait(10s), std::optional<int>(1)) << c.module;
@@ -539,7 +539,7 @@ TEST(HostCheck, ReportsWhatFailsTheLoadAndWarnsAboutRequestTime) {
       {settings(profile("<UAPattern>DoCoMo.*</UAPattern>")), kEmoji, 0, {"no profile matches"}},
   };
   for (const Case& c : cases) {
-    ScratchDir dir;
+    ServerDir dir;
     const std::string module = dir.copy(modulePath(), "vantomer.so");
     if (c.settings) dir.write("Vantomer.setting", *c.settings);
     if (c.emoji) dir.write("Emoji.setting", *c.emoji);

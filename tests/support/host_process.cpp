@@ -36,18 +36,18 @@ std::optional<int> decode(int status) {
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
+ServerDir::ServerDir() {
   char pattern[] = "/tmp/vantomer-host-XXXXXX";
   if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 
-ScratchDir::~ScratchDir() {
+ServerDir::~ServerDir() {
   std::error_code ec;
   fs::remove_all(path_, ec);
 }
 
-std::string ScratchDir::write(const std::string& name, const std::string& content) const {
+std::string ServerDir::write(const std::string& name, const std::string& content) const {
   const std::string target = file(name);
   fs::create_directories(fs::path(target).parent_path());
   std::ofstream out(target, std::ios::binary);
@@ -55,7 +55,7 @@ std::string ScratchDir::write(const std::string& name, const std::string& conten
   return target;
 }
 
-std::string ScratchDir::copy(const std::string& from, const std::string& name) const {
+std::string ServerDir::copy(const std::string& from, const std::string& name) const {
   const std::string target = file(name);
   fs::create_directories(fs::path(target).parent_path());
   fs::copy_file(from, target, fs::copy_options::overwrite_existing);
@@ -157,7 +157,7 @@ std::string ChildProcess::err() const { return readFile(errPath_); }
 
 CommandResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input) {
-  ScratchDir dir;
+  ServerDir dir;
   const std::string in = dir.write("stdin", input);
   std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());

@@ -11,12 +11,12 @@
 namespace vantomer::test {
 
 // A fresh directory under /tmp, removed with everything in it.
-class ScratchDir {
+class ServerDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  ServerDir();
+  ~ServerDir();
+  ServerDir(const ServerDir&) = delete;
+  ServerDir& operator=(const ServerDir&) = delete;
 
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
