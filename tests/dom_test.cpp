@@ -1,9 +1,14 @@
 #include "platform/dom.h"
 
 #include <gtest/gtest.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlmemory.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -602,6 +607,70 @@ TEST(DomThreads, DocumentsOnManyThreads) {
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) threads.emplace_back(work);
   for (std::thread& t : threads) t.join();
+}
+
+// libxml2 allocations that fail after a budget, for the test process only.
+std::atomic<long> gAllocationBudget{-1};
+
+bool allocationAllowed() {
+  long budget = gAllocationBudget.load();
+  while (budget > 0 && !gAllocationBudget.compare_exchange_weak(budget, budget - 1)) {
+  }
+  return budget != 0;
+}
+void* budgetMalloc(size_t size) { return allocationAllowed() ? std::malloc(size) : nullptr; }
+void* budgetRealloc(void* p, size_t size) {
+  return allocationAllowed() ? std::realloc(p, size) : nullptr;
+}
+char* budgetStrdup(const char* s) { return allocationAllowed() ? strdup(s) : nullptr; }
+
+void quiet(void*, const char*, ...) {}
+
+TEST(DomMemory, AllocationFailuresAreReportedNotFatal) {
+  // libxml2 reports some allocation failures only through its global
+  // handler; keep them off the test output.
+  xmlSetGenericErrorFunc(nullptr, quiet);
+  xmlMemSetup(std::free, budgetMalloc, budgetRealloc, budgetStrdup);
+  const std::string page = kDocType + "<html><body><a href='/x' accesskey='1'>a&nbsp;b</a>" +
+                           "<k-emoji num='1'/><p>text</p></body></html>";
+  int outOfMemory = 0;
+  for (long budget = 0;; ++budget) {
+    Document doc;
+    doc.setPreserveWhiteSpace(true);
+    gAllocationBudget = budget;
+    bool loaded = false;
+    std::vector<HRESULT> results;
+    results.push_back(doc.loadXML(page, loaded));
+    if (loaded) {
+      Node element, text, emoji;
+      std::vector<Node> found;
+      results.push_back(doc.createElement("img", element));
+      results.push_back(doc.createTextNode("t", text));
+      if (element) results.push_back(element.setAttribute("src", "/e/001.gif"));
+      results.push_back(doc.selectSingleNode("//k-emoji", emoji));
+      if (emoji && element) results.push_back(emoji.parentNode().replaceChild(element, emoji));
+      // The filter's own patterns; libxml2's XPath is not safe when an
+      // allocation fails, so it stays out of this sweep.
+      results.push_back(doc.selectNodes("//a[@accesskey]|//k-emoji", found));
+      results.push_back(doc.documentElement().setAttribute("lang", "ja"));
+    }
+    bool done = gAllocationBudget.load() != 0;
+    gAllocationBudget = -1;
+    for (size_t i = 0; i < results.size(); ++i) {
+      HRESULT hr = results[i];
+      EXPECT_TRUE(hr == S_OK || hr == S_FALSE || hr == E_OUTOFMEMORY)
+          << "budget " << budget << " step " << i << ": " << std::hex << hr;
+      if (hr == E_OUTOFMEMORY) ++outOfMemory;
+    }
+    if (done) {
+      EXPECT_TRUE(loaded);
+      for (HRESULT hr : results) EXPECT_EQ(hr, S_OK);
+      break;
+    }
+  }
+  EXPECT_GT(outOfMemory, 0);
+  xmlMemSetup(std::free, std::malloc, std::realloc, strdup);
+  xmlSetGenericErrorFunc(nullptr, nullptr);
 }
 
 }  // namespace

@@ -740,8 +740,11 @@ HRESULT Document::parse(std::string_view bytes, const char* encoding, int option
   ctxt->sax->serror = noteError;
   xmlDoc* doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr,
                                   encoding, options);
-  bool wellFormed = doc != nullptr && ctxt->wellFormed != 0;
-  bool outOfMemory = first.outOfMemory || ctxt->lastError.code == XML_ERR_NO_MEMORY;
+  // The tree builder drops nodes it cannot allocate without clearing the
+  // well-formed flag: any allocation failure fails the load.
+  bool outOfMemory = first.outOfMemory || ctxt->errNo == XML_ERR_NO_MEMORY ||
+                     ctxt->lastError.code == XML_ERR_NO_MEMORY;
+  bool wellFormed = doc != nullptr && ctxt->wellFormed != 0 && !outOfMemory;
   if (!wellFormed) {
     const char* last = ctxt->lastError.message;
     try {

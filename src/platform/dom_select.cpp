@@ -151,11 +151,23 @@ HRESULT selectXPath(xmlNode* context, std::string_view pattern, std::vector<Node
   xpath->node = context;
   // Per-context handler: errors must not reach stderr or a global handler.
   xpath->error = ignoreXPathError;
-  xmlXPathObject* result =
-      xmlXPathEval(reinterpret_cast<const xmlChar*>(expression.c_str()), xpath);
-  bool outOfMemory = xpath->lastError.code == XML_ERR_NO_MEMORY;
+  // Compiled, then run: xmlXPathEval frees its context twice when its value
+  // stack cannot be allocated.
+  xmlXPathObject* result = nullptr;
+  xmlXPathCompExpr* compiled =
+      xmlXPathCtxtCompile(xpath, reinterpret_cast<const xmlChar*>(expression.c_str()));
+  if (compiled != nullptr) {
+    result = xmlXPathCompiledEval(compiled, xpath);
+    xmlXPathFreeCompExpr(compiled);
+  }
+  int code = xpath->lastError.code;
   xmlXPathFreeContext(xpath);
-  if (result == nullptr) return outOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
+  if (result == nullptr) {
+    // A bad expression is reported; a silent failure is a failed allocation.
+    bool outOfMemory =
+        code == XML_ERR_NO_MEMORY || code == XML_XPATH_MEMORY_ERROR || code == XML_ERR_OK;
+    return outOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
+  }
   if (result->type != XPATH_NODESET) {
     xmlXPathFreeObject(result);
     return E_INVALIDARG;
