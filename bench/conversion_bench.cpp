@@ -1,0 +1,359 @@
+// What one converted page costs, against the floor (libxml2 parsing and
+// serialising the same text) and against what a site would otherwise run
+// (an XSLT stylesheet doing the i-mode work, then iconv to code page 932).
+// Prints the medians and their ratios at the end.
+
+#include <benchmark/benchmark.h>
+#include <iconv.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxslt/transform.h>
+#include <libxslt/xslt.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <boost/regex.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/load_settings.h"
+#include "convert/convert_document.h"
+#include "convert/load_document.h"
+#include "filter/process_objects.h"
+#include "platform/dom.h"
+
+namespace {
+
+using namespace vantomer;
+
+const std::string kSourceDir = VANTOMER_SOURCE_DIR;
+
+struct Page {
+  std::string name;  // 2k, 10k, 100k
+  HeldResponse response;
+  ResponseBody body;
+  std::string parseText;  // DOCTYPE prefix + body, as the parser sees it
+};
+
+struct Family {
+  std::string name;
+  std::string userAgent;
+  const OutputCoordinator* profile = nullptr;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "bench: cannot read %s\n", path.c_str());
+    std::exit(1);
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The server variables a converted request reads; a stock key only where asked.
+struct BenchHost {
+  HTTP_FILTER_CONTEXT pfc{};
+  std::string stockKey;
+
+  BenchHost() {
+    pfc.cbSize = sizeof(pfc);
+    pfc.Revision = HTTP_FILTER_REVISION;
+    pfc.ServerContext = this;
+    pfc.GetServerVariable = &BenchHost::getServerVariable;
+  }
+
+  static BOOL getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
+    const auto* host = static_cast<const BenchHost*>(pfc->ServerContext);
+    std::string value;
+    if (std::strcmp(name, "URL") == 0) {
+      value = "/news/index.tm";
+    } else if (std::strcmp(name, "HTTP_HOST") == 0) {
+      value = "m.example.jp";
+    } else if (std::strcmp(name, "HTTP_USER_AGENT") == 0) {
+      value = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
+    } else if (std::strcmp(name, "HTTP_X_COOKIE_STOCK_KEY") == 0 && !host->stockKey.empty()) {
+      value = host->stockKey;
+    } else {
+      return FALSE;
+    }
+    if (value.size() + 1 > *size) return FALSE;
+    std::memcpy(buffer, value.c_str(), value.size() + 1);
+    *size = static_cast<DWORD>(value.size() + 1);
+    return TRUE;
+  }
+};
+
+HRESULT convertOnce(const Page& page, const OutputCoordinator& profile, BenchHost& host,
+                    ResponseBody* out = nullptr) {
+  HeldResponse response = page.response;
+  ResponseBody body = page.body;
+  dom::Document document;
+  HRESULT hr = LoadDocument(inputCoordinator(), &host.pfc, response, body, document);
+  if (hr == S_OK) hr = ConvertDocument(profile, &host.pfc, response, body, document);
+  benchmark::DoNotOptimize(body.data());
+  if (out) *out = std::move(body);
+  return hr;
+}
+
+void BM_Convert(benchmark::State& state, const Page* page, const Family* family, bool withKey) {
+  BenchHost host;
+  if (withKey) host.stockKey = "ABCDEFGHIJKLMNOP";
+  for (auto _ : state) {
+    if (convertOnce(*page, *family->profile, host) != S_OK) {
+      state.SkipWithError("conversion failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->body.size()));
+}
+
+xmlDocPtr parseFloor(const std::string& text) {
+  // As the DOM loads a page: entities stay references, nothing from the network.
+  return xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                       XML_PARSE_NONET);
+}
+
+void BM_Libxml2(benchmark::State& state, const Page* page) {
+  for (auto _ : state) {
+    xmlDocPtr doc = parseFloor(page->parseText);
+    if (!doc) {
+      state.SkipWithError("parse failed");
+      break;
+    }
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, doc, xmlDocGetRootElement(doc), 0, 0);
+    benchmark::DoNotOptimize(xmlBufferContent(buffer));
+    xmlBufferFree(buffer);
+    xmlFreeDoc(doc);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->body.size()));
+}
+
+xsltStylesheetPtr gStylesheet = nullptr;
+
+// UTF-8 to code page 932 with iconv, as the filter's i-mode profile writes.
+bool toCp932(iconv_t cd, const char* utf8, std::size_t length, std::string& out) {
+  out.resize(length * 2 + 16);
+  char* in = const_cast<char*>(utf8);
+  std::size_t inLeft = length;
+  char* to = out.data();
+  std::size_t toLeft = out.size();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) return false;
+  out.resize(out.size() - toLeft);
+  return true;
+}
+
+bool transformOnce(const Page& page, iconv_t cd, std::string& out) {
+  xmlDocPtr doc = parseFloor(page.parseText);
+  if (!doc) return false;
+  xmlDocPtr result = xsltApplyStylesheet(gStylesheet, doc, nullptr);
+  bool ok = result != nullptr;
+  if (ok) {
+    xmlChar* text = nullptr;
+    int length = 0;
+    ok = xsltSaveResultToString(&text, &length, result, gStylesheet) == 0 && text &&
+         toCp932(cd, reinterpret_cast<const char*>(text), static_cast<std::size_t>(length), out);
+    xmlFree(text);
+    xmlFreeDoc(result);
+  }
+  xmlFreeDoc(doc);
+  return ok;
+}
+
+void BM_Xslt(benchmark::State& state, const Page* page) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  std::string out;
+  for (auto _ : state) {
+    if (!transformOnce(*page, cd, out)) {
+      state.SkipWithError("transformation failed");
+      break;
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  iconv_close(cd);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->body.size()));
+}
+
+// Keeps the median CPU time of every benchmark while the console shows all.
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> medianNs;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      // Without repetitions there is no median: the one run stands in.
+      if (run.aggregate_name == "median" ||
+          (run.run_type == Run::RT_Iteration && run.repetitions <= 1))
+        medianNs[run.run_name.str()] = run.GetAdjustedCPUTime() * multiplier(run.time_unit);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+ private:
+  static double multiplier(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kSecond:
+        return 1e9;
+      case benchmark::kMillisecond:
+        return 1e6;
+      case benchmark::kMicrosecond:
+        return 1e3;
+      default:
+        return 1;
+    }
+  }
+};
+
+std::string cell(double value, const char* format) {
+  if (value <= 0) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+void printRatios(const MedianReporter& reporter, const std::vector<std::unique_ptr<Page>>& pages,
+                 const std::vector<Family>& families) {
+  auto find = [&](const std::string& name) {
+    auto it = reporter.medianNs.find(name);
+    return it == reporter.medianNs.end() ? -1.0 : it->second / 1e3;
+  };
+  std::printf("\nMedian CPU time per page in microseconds, and ratios\n");
+  std::printf("%-6s %-10s %10s %10s %10s %10s %10s\n", "page", "profile", "convert", "libxml2",
+              "xslt", "conv/xml2", "xslt/conv");
+  for (const auto& page : pages) {
+    const double floor = find("libxml2/" + page->name);
+    const double xslt = find("xslt-imode/" + page->name);
+    auto row = [&](const std::string& profile, double convert, bool peer) {
+      if (convert <= 0) return;
+      std::printf("%-6s %-10s %10s %10s %10s %10s %10s\n", page->name.c_str(), profile.c_str(),
+                  cell(convert, "%.1f").c_str(), cell(floor, "%.1f").c_str(),
+                  peer ? cell(xslt, "%.1f").c_str() : "",
+                  cell(floor > 0 ? convert / floor : 0, "%.2f").c_str(),
+                  peer ? cell(xslt > 0 ? xslt / convert : 0, "%.2f").c_str() : "");
+    };
+    for (const Family& family : families)
+      row(family.name, find("convert/" + page->name + "/" + family.name), family.name == "imode");
+    row("imode+key", find("convert-with-key/" + page->name + "/imode"), false);
+  }
+  std::printf("Targets: conv/xml2 at most 1.5, xslt/conv at least 3.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  dom::initialize();
+  const std::string settingsPath = kSourceDir + "/examples/Vantomer.setting";
+  std::string problem;
+  if (failed(loadSettings(settingsPath,
+                          SettingsTargets{filterSettings(), inputCoordinator(), profileList(),
+                                          cookieStocker().timeoutMinutes},
+                          &problem)) ||
+      profileList().empty()) {
+    std::fprintf(stderr, "bench: %s does not load: %s\n", settingsPath.c_str(), problem.c_str());
+    return 1;
+  }
+  if (failed(emojiTable().load(kSourceDir + "/examples/Emoji.setting"))) {
+    std::fprintf(stderr, "bench: the emoji table does not load\n");
+    return 1;
+  }
+
+  // One User-Agent per family of the example settings; each picks its profile.
+  std::vector<Family> families = {
+      {"imode", "DoCoMo/2.0 P903i(c100;TB;W24H12)"},
+      {"ezweb", "KDDI-SA31 UP.Browser/6.2.0.7.3.129 (GUI) MMP/2.0"},
+      {"jsky", "SoftBank/1.0/910T/TJ001/SN123456789 Browser/NetFront/3.3"},
+      {"pc", "Mozilla/5.0 (X11; Linux x86_64) Firefox/115.0"}};
+  for (Family& family : families) {
+    for (const auto& profile : profileList()) {
+      if (boost::regex_match(family.userAgent, boost::regex(profile->uaPattern))) {
+        family.profile = profile.get();
+        break;
+      }
+    }
+    if (!family.profile) {
+      std::fprintf(stderr, "bench: no profile for %s\n", family.userAgent.c_str());
+      return 1;
+    }
+  }
+
+  std::vector<std::unique_ptr<Page>> pages;
+  for (const char* name : {"2k", "10k", "100k"}) {
+    auto page = std::make_unique<Page>();
+    page->name = name;
+    const std::string text = readFile(kSourceDir + "/examples/pages/bench-" + name + ".tm");
+    const std::string held =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/x-telmark; charset=UTF-8\r\nContent-Length: " +
+        std::to_string(text.size()) + "\r\n\r\n" + text;
+    parseHeldResponse(held, page->response, page->body);
+    page->parseText = inputCoordinator().docType + page->body;
+    pages.push_back(std::move(page));
+  }
+
+  const std::string stylesheetPath = kSourceDir + "/bench/telmark-imode.xsl";
+  gStylesheet = xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(stylesheetPath.c_str()));
+  if (!gStylesheet) {
+    std::fprintf(stderr, "bench: %s does not load\n", stylesheetPath.c_str());
+    return 1;
+  }
+
+  // Every page must convert before it is timed.
+  for (const auto& page : pages) {
+    for (const Family& family : families) {
+      BenchHost host;
+      ResponseBody out;
+      const HRESULT hr = convertOnce(*page, *family.profile, host, &out);
+      if (hr != S_OK) {
+        std::fprintf(stderr, "bench: page %s does not convert for %s (0x%08X)\n",
+                     page->name.c_str(), family.name.c_str(), static_cast<unsigned>(hr));
+        return 1;
+      }
+    }
+  }
+
+  for (const auto& page : pages) {
+    for (const Family& family : families)
+      benchmark::RegisterBenchmark(("convert/" + page->name + "/" + family.name).c_str(),
+                                   BM_Convert, page.get(), &family, false)
+          ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("convert-with-key/" + page->name + "/imode").c_str(), BM_Convert,
+                                 page.get(), &families[0], true)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("libxml2/" + page->name).c_str(), BM_Libxml2, page.get())
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("xslt-imode/" + page->name).c_str(), BM_Xslt, page.get())
+        ->Unit(benchmark::kMicrosecond);
+  }
+
+  // Medians of five repetitions unless told otherwise.
+  std::vector<char*> args(argv, argv + argc);
+  std::string repetitions = "--benchmark_repetitions=5";
+  std::string aggregates = "--benchmark_report_aggregates_only=true";
+  bool hasRepetitions = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0) hasRepetitions = true;
+  if (!hasRepetitions) {
+    args.push_back(repetitions.data());
+    args.push_back(aggregates.data());
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+
+  MedianReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  printRatios(reporter, pages, families);
+  benchmark::Shutdown();
+  xsltFreeStylesheet(gStylesheet);
+  return 0;
+}
