@@ -44,9 +44,7 @@ bool originForm(std::string_view target, std::string& url) {
 }  // namespace
 
 struct Connection::Exchange {
-  explicit Exchange(bool headRequest) : tracker(headRequest), headRequest(headRequest) {}
   ResponseFramer tracker;  // the response as the client gets it
-  bool headRequest;
   bool excess = false;
   std::uint64_t queued = 0;
   AccessRecord record;
@@ -121,9 +119,9 @@ bool Connection::queue(std::string_view bytes) {
     rest.remove_prefix(x.tracker.feed(rest));
   std::string_view keep = bytes;
   if (!rest.empty() && x.tracker.done()) {
-    // A response to HEAD has no body, whatever the filter wrote; anything
-    // else beyond the message leaves the connection unframed.
-    if (x.headRequest)
+    // Responses to HEAD, 204 and 304 have no body, whatever the filter
+    // wrote; anything else beyond the message leaves the connection unframed.
+    if (x.tracker.body() == ResponseFramer::Body::None)
       keep = bytes.substr(0, bytes.size() - rest.size());
     else
       x.excess = true;
@@ -179,7 +177,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   http::request_parser<http::string_body> parser;
   parser.header_limit(static_cast<std::uint32_t>(limits.maxHeader));
   parser.body_limit(limits.maxBody);
-  Exchange exchange(false);
+  Exchange exchange;
   exchange.record.remoteAddress = info.remoteAddress;
 
   // The head: an idle wait for its first byte, then the read timeout for the
@@ -257,8 +255,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   const bool clientKeepsAlive = message.version() == 11 && message.keep_alive();
 
   Exchange& x = exchange;
-  x.headRequest = request.method == "HEAD";
-  x.tracker = ResponseFramer(x.headRequest);
+  x.tracker = ResponseFramer(request.method == "HEAD");
   exchange_ = &x;
   filter.beginRequest(request);
   bool keep = co_await respond(filter, request, message.body(), info, x);

@@ -209,6 +209,9 @@ TEST(HostServe, ProxyForwardsTheRequestAndKeepsTheUpstreamFraming) {
                     return std::string(size);
                   }() +
                   "\r\n" + kPage.substr(16) + "\r\n0\r\n\r\n");
+    } else if (r.url == "/unchanged.tm") {
+      TestUpstream::write(fd,
+                          "HTTP/1.1 304 Not Modified\r\nContent-Type: " + kPageType + "\r\n\r\n");
     } else {
       TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "echo:" + r.body));
     }
@@ -249,6 +252,16 @@ TEST(HostServe, ProxyForwardsTheRequestAndKeepsTheUpstreamFraming) {
   EXPECT_FALSE(converted->chunked);
   EXPECT_EQ(converted->header("Content-Length"), std::to_string(converted->body.size()));
   EXPECT_TRUE(contains(converted->body, kSjisA + kSjisSun));
+  // A converted 304 keeps no body, and the connection stays usable.
+  HttpConnection connection(host.port);
+  for (int i = 0; i < 2; ++i) {
+    connection.send(requestText("GET", "/unchanged.tm", {{"User-Agent", kIMode}}));
+    auto unchanged = connection.read();
+    ASSERT_TRUE(unchanged);
+    EXPECT_EQ(unchanged->status, 304);
+    EXPECT_TRUE(unchanged->body.empty());
+  }
+  EXPECT_TRUE(connection.pending().empty());
   // Every request went over one pooled upstream connection.
   EXPECT_EQ(upstream.connections(), 1);
 }
