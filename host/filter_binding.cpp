@@ -13,10 +13,15 @@ constexpr std::size_t kMaxAllocation = 64u * 1024 * 1024;
 constexpr std::size_t kMaxRequestMemory = 256u * 1024 * 1024;
 constexpr int kMaxRawDepth = 8;
 
-std::string_view headerName(const char* name) {
-  std::string_view n = name ? std::string_view(name) : std::string_view();
-  if (!n.empty() && n.back() == ':') n.remove_suffix(1);
-  return n;
+std::string_view headerName(std::string_view name) {
+  if (!name.empty() && name.back() == ':') name.remove_suffix(1);
+  return name;
+}
+
+// "url", "method" and "version" name parts of the request line; with a
+// colon they are ordinary header names.
+bool pseudoHeader(std::string_view raw, std::string_view name) {
+  return (raw.empty() || raw.back() != ':') && iequalsAscii(raw, name);
 }
 
 bool validName(std::string_view name) {
@@ -207,17 +212,19 @@ void FilterConnection::applyAddedResponseHeaders() {
   addedResponseHeaders_.clear();
 }
 
-std::optional<std::string> FilterConnection::requestHeader(std::string_view name) const {
+std::optional<std::string> FilterConnection::requestHeader(std::string_view raw) const {
   if (!request_) return std::nullopt;
-  if (iequalsAscii(name, "url")) return request_->url;
-  if (iequalsAscii(name, "method")) return request_->method;
-  if (iequalsAscii(name, "version")) return request_->version;
+  if (pseudoHeader(raw, "url")) return request_->url;
+  if (pseudoHeader(raw, "method")) return request_->method;
+  if (pseudoHeader(raw, "version")) return request_->version;
+  const std::string_view name = headerName(raw);
   return findHeader(request_->headers, name, iequalsAscii(name, "Cookie") ? "; " : ", ");
 }
 
-bool FilterConnection::setRequestHeader(std::string_view name, std::string_view value, bool add) {
+bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view value, bool add) {
   if (!request_) return false;
-  if (iequalsAscii(name, "url")) {
+  const std::string_view name = headerName(raw);
+  if (pseudoHeader(raw, "url")) {
     if (!validUrl(value)) return false;
     request_->url = std::string(value);
     return true;
@@ -341,7 +348,7 @@ BOOL FilterConnection::requestGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LP
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !size) return FALSE;
-    std::optional<std::string> value = c->requestHeader(headerName(name));
+    std::optional<std::string> value = c->requestHeader(name);
     if (!value) {
       errno = ENOENT;
       return FALSE;
@@ -356,7 +363,7 @@ BOOL FilterConnection::requestSetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LP
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !value) return FALSE;
-    return c->setRequestHeader(headerName(name), value, false) ? TRUE : FALSE;
+    return c->setRequestHeader(name, value, false) ? TRUE : FALSE;
   } catch (...) {
     return FALSE;
   }
@@ -366,7 +373,7 @@ BOOL FilterConnection::requestAddHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LP
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !value) return FALSE;
-    return c->setRequestHeader(headerName(name), value, true) ? TRUE : FALSE;
+    return c->setRequestHeader(name, value, true) ? TRUE : FALSE;
   } catch (...) {
     return FALSE;
   }
