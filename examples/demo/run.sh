@@ -22,6 +22,14 @@ mkdir -p "$run"
 cp "$build/vantomer.so" "$examples/Vantomer.setting" "$examples/Emoji.setting" "$run/"
 "$build/vantomer" check --module "$run/vantomer.so"
 
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+for p in "$port" "$app_port"; do
+  if listening "$p"; then
+    echo "demo: port $p is taken; choose others with DEMO_PORT and APP_PORT" >&2
+    exit 1
+  fi
+done
+
 pids=()
 stop() {
   trap - INT TERM EXIT
@@ -41,7 +49,8 @@ done
 pids+=($!)
 
 for _ in $(seq 50); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  listening "$port" && break
+  kill -0 "${pids[1]}" 2>/dev/null || { echo "demo: the server did not start" >&2; exit 1; }
   sleep 0.1
 done
 
