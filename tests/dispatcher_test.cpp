@@ -311,7 +311,7 @@ std::vector<BadInput> badInputs() {
       "HTTP/1.1 200 OK\r\nContent-Type: text/x-telmark; charset=Shift_JIS\r\n";
   const std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
   return {
-      {"truncated status line", "HTTP/1.1 20", 20},
+      {"truncated status line", "HTTP/1.1 20", 500},
       {"overlong status line", "HTTP/1.1 200 " + std::string(3000, 'r') + "\r\n\r\n" + kPage, 200},
       {"overlong header line", head + "X-Long: " + std::string(3000, 'v') + "\r\n\r\n" + kPage,
        200},
@@ -329,7 +329,8 @@ std::vector<BadInput> badInputs() {
       {"DOCTYPE in the body", head + "\r\n<!DOCTYPE html><html><body/></html>", 200},
       {"XML declaration in the body", head + "\r\n<?xml version=\"1.0\"?><html/>", 200},
       {"entity the DOCTYPE lacks", head + "\r\n<html><body>&unknown;</body></html>", 200},
-      {"only an interim response", "HTTP/1.1 100 Continue\r\n\r\n", 100},
+      {"only an interim response", "HTTP/1.1 100 Continue\r\n\r\n", 500},
+      {"no status line at all", "garbage", 500},
   };
 }
 
@@ -344,6 +345,7 @@ TEST(EndOfRequest, BadInputGivesExactlyOneResponse) {
     const Exchange exchange = connection.run(request, c.app, 1000);
     EXPECT_TRUE(isOneCompleteResponse(exchange.clientBytes));
     EXPECT_EQ(exchange.response.statusCode(), c.statusCode);
+    EXPECT_EQ(exchange.clientBytes.rfind("HTTP/1.1 ", 0), 0u);
     EXPECT_EQ(exchange.writes.size(), 2u);
     EXPECT_EQ(exchange.filterContextAfter, nullptr);
     EXPECT_TRUE(exchange.allNextNotification());

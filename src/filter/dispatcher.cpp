@@ -81,6 +81,15 @@ HRESULT convertHeld(HTTP_FILTER_CONTEXT* pfc, const RequestContext& context, Hel
     return E_OUTOFMEMORY;
   }
 
+  // Held bytes that ended before a final status line (only interim
+  // responses, or a status line cut short) cannot be sent as they are: a
+  // client would wait for the real response or reject the status.
+  if (response.version.rfind("HTTP/", 0) != 0) {
+    response.version = "HTTP/1.1";
+    return E_FAIL;
+  }
+  if (response.statusCode < 200 || response.statusCode > 999) return E_FAIL;
+
   const std::string userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
   const OutputCoordinator* profile = selectProfile(profileList(), userAgent);
   if (!profile) return E_FAIL;
