@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vantomer::dom {
@@ -100,62 +99,41 @@ TEST(DomEntities, KeptInXmlExpandedInText) {
 }
 
 TEST(DomParse, Failures) {
-  struct Case {
-    std::string xml;
-    int line;
-  };
-  const Case cases[] = {
+  // Each failure replaces what the document held, detached nodes included.
+  Page page("<a><b/></a>");
+  ASSERT_EQ(page.root().removeChild(page.one("//b")), S_OK);
+  const std::pair<std::string, int> cases[] = {
       {kDocType + "<p>&euro;</p>", 1},  // undeclared entity
-      {"<a>\n<b>\n</a>", 3},
-      {kDocType, 1},  // no root element
+      {"<a>\n<b>\n</a>", 3},            // the first error counts, not what follows
+      {kDocType, 1},                    // no root element
       {"", 1},
       {"<a/><b/>", 1},
   };
-  for (const Case& c : cases) {
-    Document doc;
-    doc.setPreserveWhiteSpace(true);
+  for (const auto& [xml, line] : cases) {
     bool loaded = true;
-    EXPECT_EQ(doc.loadXML(c.xml, loaded), S_FALSE) << c.xml;
+    EXPECT_EQ(page.doc.loadXML(xml, loaded), S_FALSE) << xml;
     EXPECT_FALSE(loaded);
-    EXPECT_TRUE(doc.documentElement().isNull());
     Node none;
-    EXPECT_EQ(doc.documentElement(none), S_FALSE);
-    const ParseError& error = doc.parseError();
-    EXPECT_FALSE(error.reason.empty()) << c.xml;
+    EXPECT_EQ(page.doc.documentElement(none), S_FALSE);
+    const ParseError& error = page.doc.parseError();
+    EXPECT_FALSE(error.reason.empty()) << xml;
     EXPECT_NE(error.reason.back(), '\n');
-    EXPECT_EQ(error.line, c.line) << c.xml << ": " << error.reason;
+    EXPECT_EQ(error.line, line) << xml << ": " << error.reason;
   }
 }
 
-TEST(DomParse, FailedReloadEmptiesTheDocument) {
-  Page page("<a><b/></a>");
-  Node b = page.one("//b");
-  Node c;
-  ASSERT_EQ(page.doc.createElement("c", c), S_OK);
-  ASSERT_EQ(page.root().removeChild(b), S_OK);
+TEST(DomParse, DeepTrees) {
+  // Parsing stops at libxml2's depth limit instead of exhausting the stack.
+  std::string nested;
+  for (int i = 0; i < 50000; ++i) nested += "<d>";
+  for (int i = 0; i < 50000; ++i) nested += "</d>";
+  Document deep;
   bool loaded = true;
-  EXPECT_EQ(page.doc.loadXML("<broken>", loaded), S_FALSE);
+  EXPECT_EQ(deep.loadXML(nested, loaded), S_FALSE);
   EXPECT_FALSE(loaded);
-  EXPECT_TRUE(page.doc.documentElement().isNull());
-  std::vector<Node> found;
-  EXPECT_EQ(page.doc.selectNodes("//a", found), S_OK);
-  EXPECT_TRUE(found.empty());
-}
 
-TEST(DomParse, DeepNestingFailsCleanly) {
-  const int depth = 50000;
-  std::string xml;
-  xml.reserve(depth * 7);
-  for (int i = 0; i < depth; ++i) xml += "<d>";
-  for (int i = 0; i < depth; ++i) xml += "</d>";
-  Document doc;
-  bool loaded = true;
-  EXPECT_EQ(doc.loadXML(xml, loaded), S_FALSE);
-  EXPECT_FALSE(loaded);
-  EXPECT_FALSE(doc.parseError().reason.empty());
-}
-
-TEST(DomParse, DeepTreeBuiltByEditsSerialisesWithoutRecursion) {
+  // A deeper tree built by edits is written, read and searched without
+  // recursion.
   Page page("<r/>");
   const int depth = 100000;
   Node parent = page.root();
@@ -250,61 +228,42 @@ TEST(DomText, TrimmedOnlyWithoutPreserveWhiteSpace) {
 }
 
 TEST(DomAttributes, AbsentEmptyAndEdits) {
-  Page page("<a href=\"\" id=\"x\" p:q=\"1\" xmlns:p=\"urn:p\"/>");
+  Page page("<a href=\"\" id=\"x\" p:q=\"1\" xmlns:p=\"urn:p\">t</a>");
   Node a = page.root();
-  std::string value = "junk";
-  EXPECT_EQ(a.getAttribute("href", value), S_OK);
-  EXPECT_EQ(value, "");
-  EXPECT_EQ(a.getAttribute("accesskey", value), S_FALSE);
-  EXPECT_EQ(value, "");
-  EXPECT_EQ(a.getAttribute("HREF", value), S_FALSE);
-  EXPECT_EQ(a.getAttribute("p:q", value), S_OK);
-  EXPECT_EQ(value, "1");
-  EXPECT_EQ(a.getAttribute("q", value), S_FALSE);
-
+  const std::pair<const char*, HRESULT> reads[] = {
+      {"href", S_OK}, {"accesskey", S_FALSE}, {"HREF", S_FALSE}, {"p:q", S_OK}, {"q", S_FALSE}};
+  for (const auto& [name, expected] : reads) {
+    std::string value = "junk";
+    EXPECT_EQ(a.getAttribute(name, value), expected) << name;
+    EXPECT_EQ(value, expected == S_OK && *name == 'p' ? "1" : "") << name;
+  }
   EXPECT_EQ(a.setAttribute("id", "y"), S_OK);
   EXPECT_EQ(a.setAttribute("style", ""), S_OK);
   EXPECT_EQ(a.removeAttribute("href"), S_OK);
   EXPECT_EQ(a.removeAttribute("href"), S_OK);
   std::vector<std::pair<std::string, std::string>> list;
   EXPECT_EQ(a.attributes(list), S_OK);
-  std::vector<std::pair<std::string, std::string>> expected = {
-      {"id", "y"}, {"p:q", "1"}, {"style", ""}};
-  EXPECT_EQ(list, expected);
-  EXPECT_EQ(a.xml(), "<a xmlns:p=\"urn:p\" id=\"y\" p:q=\"1\" style=\"\"/>");
+  EXPECT_EQ(list, (decltype(list){{"id", "y"}, {"p:q", "1"}, {"style", ""}}));
+  EXPECT_EQ(a.xml(), "<a xmlns:p=\"urn:p\" id=\"y\" p:q=\"1\" style=\"\">t</a>");
 
   // Values held in one text node, in several, or in none, each replaced.
   Page values("<r v1=\"a\" v2=\"a longer value than inline\" v3=\"x&nbsp;y\" v4=\"\" v5=\"z\"/>");
   const char* replacements[][2] = {
       {"v1", "new one"}, {"v2", "b"}, {"v3", "plain"}, {"v4", "filled"}, {"v5", ""}};
   for (const auto& [attr, replacement] : replacements) {
+    std::string value;
     ASSERT_EQ(values.root().setAttribute(attr, replacement), S_OK) << attr;
     EXPECT_EQ(values.root().getAttribute(attr, value), S_OK);
     EXPECT_EQ(value, replacement) << attr;
   }
   EXPECT_EQ(values.root().xml(), "<r v1=\"new one\" v2=\"b\" v3=\"plain\" v4=\"filled\" v5=\"\"/>");
 
-  Node text = a.firstChild();
-  EXPECT_TRUE(text.isNull());
-  Page other("<r>t</r>");
-  Node t = other.root().firstChild();
-  EXPECT_EQ(t.getAttribute("x", value), E_INVALIDARG);
-  EXPECT_EQ(t.setAttribute("x", "1"), E_INVALIDARG);
+  std::string value;
+  EXPECT_EQ(a.firstChild().getAttribute("x", value), E_INVALIDARG);
+  EXPECT_EQ(a.firstChild().setAttribute("x", "1"), E_INVALIDARG);
   EXPECT_EQ(Node().getAttribute("x", value), E_POINTER);
-  EXPECT_EQ(other.root().setAttribute("bad name", "1"), E_INVALIDARG);
-  EXPECT_EQ(other.root().setAttribute("", "1"), E_INVALIDARG);
-}
-
-TEST(DomAttributes, SelectedAttributeSurvivesRemoval) {
-  Page page("<r><a href=\"/x\"/></r>");
-  std::vector<Node> attrs;
-  ASSERT_EQ(page.doc.selectNodes("//@href", attrs), S_OK);
-  ASSERT_EQ(attrs.size(), 1u);
-  EXPECT_EQ(attrs[0].type(), NodeType::Attribute);
-  ASSERT_EQ(page.one("//a").removeAttribute("href"), S_OK);
-  EXPECT_EQ(attrs[0].nodeName(), "href");
-  EXPECT_EQ(attrs[0].text(), "/x");
-  EXPECT_EQ(attrs[0].xml(), "href=\"/x\"");
+  EXPECT_EQ(a.setAttribute("bad name", "1"), E_INVALIDARG);
+  EXPECT_EQ(a.setAttribute("", "1"), E_INVALIDARG);
 }
 
 std::string names(const std::vector<Node>& nodes) {
@@ -441,19 +400,6 @@ TEST(DomEdit, FragmentInsertAndReplace) {
   }
 }
 
-TEST(DomEdit, UnwrapIntoFragmentThenReplace) {
-  // The way a surviving k-carrier hands its children to its parent.
-  Page page("<p>a<k-carrier i='true'>b<b>c</b>d</k-carrier>e</p>");
-  Node carrier = page.one("//k-carrier");
-  Node fragment;
-  ASSERT_EQ(page.doc.createDocumentFragment(fragment), S_OK);
-  while (Node child = carrier.firstChild()) ASSERT_EQ(fragment.appendChild(child), S_OK);
-  ASSERT_EQ(carrier.parentNode().replaceChild(fragment, carrier), S_OK);
-  EXPECT_EQ(page.root().xml(), "<p>ab<b>c</b>de</p>");
-  EXPECT_EQ(page.root().text(), "abcde");
-  EXPECT_TRUE(carrier.parentNode().isNull());
-}
-
 TEST(DomEdit, RemovedAndReplacedNodesStayUsable) {
   Page page("<r><a href='/1'>one</a><b>two</b><c/></r>");
   Node a = page.one("//a");
@@ -569,46 +515,6 @@ TEST(DomEdit, RefusedEdits) {
   EXPECT_EQ(page.doc.documentElement(), newRoot);
 }
 
-TEST(DomNames, NodeNamesAndTypes) {
-  Page page("<p:r xmlns:p='urn:p'>t&nbsp;<![CDATA[c]]><!--m--></p:r>");
-  Node r = page.root();
-  Node fragment;
-  ASSERT_EQ(page.doc.createDocumentFragment(fragment), S_OK);
-  std::vector<std::pair<Node, std::string>> expected = {
-      {r, "p:r"},
-      {r.firstChild(), "#text"},
-      {r.firstChild().nextSibling(), "nbsp"},
-      {r.firstChild().nextSibling().nextSibling(), "#cdata-section"},
-      {r.firstChild().nextSibling().nextSibling().nextSibling(), "#comment"},
-      {r.parentNode(), "#document"},
-      {fragment, "#document-fragment"},
-  };
-  for (const auto& [node, name] : expected) EXPECT_EQ(node.nodeName(), name);
-  EXPECT_EQ(Node().type(), NodeType::None);
-  EXPECT_EQ(Node().text(), "");
-  EXPECT_EQ(Node().xml(), "");
-}
-
-TEST(DomThreads, DocumentsOnManyThreads) {
-  auto work = [] {
-    for (int i = 0; i < 200; ++i) {
-      Page page("<r><a href='/x'>&nbsp;</a><b>&lt;</b></r>");
-      std::vector<Node> found;
-      EXPECT_EQ(page.doc.selectNodes("//a|//b", found), S_OK);
-      EXPECT_EQ(found.size(), 2u);
-      EXPECT_EQ(page.doc.selectNodes("//a[@href='/x']", found), S_OK);
-      EXPECT_EQ(found.size(), 1u);
-      Document broken;
-      bool loaded = true;
-      EXPECT_EQ(broken.loadXML("<r>&bad;</r>", loaded), S_FALSE);
-      EXPECT_EQ(page.root().xml(), "<r><a href=\"/x\">&nbsp;</a><b>&lt;</b></r>");
-    }
-  };
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 4; ++i) threads.emplace_back(work);
-  for (std::thread& t : threads) t.join();
-}
-
 // libxml2 allocations that fail after a budget, for the test process only.
 std::atomic<long> gAllocationBudget{-1};
 
@@ -656,6 +562,7 @@ TEST(DomMemory, AllocationFailuresAreReportedNotFatal) {
     }
     bool done = gAllocationBudget.load() != 0;
     gAllocationBudget = -1;
+    EXPECT_EQ(loaded, results[0] == S_OK) << "budget " << budget;
     for (size_t i = 0; i < results.size(); ++i) {
       HRESULT hr = results[i];
       EXPECT_TRUE(hr == S_OK || hr == S_FALSE || hr == E_OUTOFMEMORY)

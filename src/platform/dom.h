@@ -79,7 +79,10 @@ class Node {
 
   // Tree edits. A node that stands elsewhere is moved. A fragment puts its
   // children in its place, in order, and is left empty. Adjacent text nodes
-  // are never merged, so every handle stays valid.
+  // are never merged, so every handle stays valid. E_POINTER for a null
+  // handle; E_INVALIDARG for a reference or old child that is not a child of
+  // this node, a node of another document, an edit that would make a node
+  // its own ancestor, or a second element or any text under the document.
   HRESULT appendChild(Node newChild);
   // newChild becomes the immediate previous sibling of refChild (a null
   // refChild appends).
