@@ -17,11 +17,11 @@ extern "C" {
 
 typedef uint32_t DWORD;
 typedef int32_t BOOL;
-typedef void *PVOID;
-typedef void *LPVOID;
+typedef void* PVOID;
+typedef void* LPVOID;
 typedef char CHAR;
-typedef char *LPSTR;
-typedef uint32_t *LPDWORD;
+typedef char* LPSTR;
+typedef uint32_t* LPDWORD;
 typedef uintptr_t ULONG_PTR;
 
 #ifndef TRUE
@@ -82,8 +82,7 @@ enum SF_STATUS_TYPE {
 #define SF_NOTIFY_ORDER_MEDIUM 0x00040000
 #define SF_NOTIFY_ORDER_LOW 0x00020000
 #define SF_NOTIFY_ORDER_DEFAULT SF_NOTIFY_ORDER_LOW
-#define SF_NOTIFY_ORDER_MASK \
-  (SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_ORDER_MEDIUM | SF_NOTIFY_ORDER_LOW)
+#define SF_NOTIFY_ORDER_MASK (SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_ORDER_MEDIUM | SF_NOTIFY_ORDER_LOW)
 
 /* One per connection; the host fills the callbacks, the filter owns pFilterContext. */
 typedef struct _HTTP_FILTER_CONTEXT {
@@ -94,15 +93,15 @@ typedef struct _HTTP_FILTER_CONTEXT {
   BOOL fIsSecurePort;
   PVOID pFilterContext;
 
-  BOOL (*GetServerVariable)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszVariableName,
-                            LPVOID lpvBuffer, LPDWORD lpdwSize);
-  BOOL (*AddResponseHeaders)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszHeaders,
-                             DWORD dwReserved);
-  BOOL (*WriteClient)(struct _HTTP_FILTER_CONTEXT *pfc, LPVOID Buffer, LPDWORD lpdwBytes,
-                      DWORD dwReserved);
-  void *(*AllocMem)(struct _HTTP_FILTER_CONTEXT *pfc, DWORD cbSize, DWORD dwReserved);
-  BOOL (*ServerSupportFunction)(struct _HTTP_FILTER_CONTEXT *pfc, enum SF_REQ_TYPE sfReq,
-                                PVOID pData, ULONG_PTR ul1, ULONG_PTR ul2);
+  BOOL (*GetServerVariable)
+  (struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszVariableName, LPVOID lpvBuffer, LPDWORD lpdwSize);
+  BOOL (*AddResponseHeaders)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszHeaders, DWORD dwReserved);
+  BOOL (*WriteClient)
+  (struct _HTTP_FILTER_CONTEXT* pfc, LPVOID Buffer, LPDWORD lpdwBytes, DWORD dwReserved);
+  void* (*AllocMem)(struct _HTTP_FILTER_CONTEXT* pfc, DWORD cbSize, DWORD dwReserved);
+  BOOL (*ServerSupportFunction)
+  (struct _HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE sfReq, PVOID pData, ULONG_PTR ul1,
+   ULONG_PTR ul2);
 } HTTP_FILTER_CONTEXT, *PHTTP_FILTER_CONTEXT;
 
 /* SF_NOTIFY_READ_RAW_DATA and SF_NOTIFY_SEND_RAW_DATA. */
@@ -115,41 +114,41 @@ typedef struct _HTTP_FILTER_RAW_DATA {
 
 /* SF_NOTIFY_PREPROC_HEADERS; header names carry their trailing colon, "url" is the URL. */
 typedef struct _HTTP_FILTER_PREPROC_HEADERS {
-  BOOL (*GetHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPVOID lpvBuffer,
-                    LPDWORD lpdwSize);
-  BOOL (*SetHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPSTR lpszValue);
-  BOOL (*AddHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPSTR lpszValue);
+  BOOL (*GetHeader)
+  (struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize);
+  BOOL (*SetHeader)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
+  BOOL (*AddHeader)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
   DWORD HttpStatus;
   DWORD dwReserved;
 } HTTP_FILTER_PREPROC_HEADERS, *PHTTP_FILTER_PREPROC_HEADERS;
 
 /* SF_NOTIFY_SEND_RESPONSE shares the layout of the pre-processing record. */
 typedef HTTP_FILTER_PREPROC_HEADERS HTTP_FILTER_SEND_RESPONSE;
-typedef HTTP_FILTER_PREPROC_HEADERS *PHTTP_FILTER_SEND_RESPONSE;
+typedef HTTP_FILTER_PREPROC_HEADERS* PHTTP_FILTER_SEND_RESPONSE;
 
 /* SF_NOTIFY_AUTHENTICATION. */
 typedef struct _HTTP_FILTER_AUTHENT {
-  CHAR *pszUser;
+  CHAR* pszUser;
   DWORD cbUserBuff;
-  CHAR *pszPassword;
+  CHAR* pszPassword;
   DWORD cbPasswordBuff;
 } HTTP_FILTER_AUTHENT, *PHTTP_FILTER_AUTHENT;
 
 /* SF_NOTIFY_URL_MAP. */
 typedef struct _HTTP_FILTER_URL_MAP {
-  const CHAR *pszURL;
-  CHAR *pszPhysicalPath;
+  const CHAR* pszURL;
+  CHAR* pszPhysicalPath;
   DWORD cbPathBuff;
 } HTTP_FILTER_URL_MAP, *PHTTP_FILTER_URL_MAP;
 
 /* SF_NOTIFY_LOG. */
 typedef struct _HTTP_FILTER_LOG {
-  const CHAR *pszClientHostName;
-  const CHAR *pszClientUserName;
-  const CHAR *pszServerName;
-  const CHAR *pszOperation;
-  const CHAR *pszTarget;
-  const CHAR *pszParameters;
+  const CHAR* pszClientHostName;
+  const CHAR* pszClientUserName;
+  const CHAR* pszServerName;
+  const CHAR* pszOperation;
+  const CHAR* pszTarget;
+  const CHAR* pszParameters;
   DWORD dwHttpStatus;
   DWORD dwWin32Status;
   DWORD dwBytesSent;
@@ -166,12 +165,12 @@ typedef struct _HTTP_FILTER_VERSION {
 } HTTP_FILTER_VERSION, *PHTTP_FILTER_VERSION;
 
 /* The three exports of a filter module. */
-BOOL GetFilterVersion(HTTP_FILTER_VERSION *pVer);
-DWORD HttpFilterProc(HTTP_FILTER_CONTEXT *pfc, DWORD notificationType, LPVOID pvNotification);
+BOOL GetFilterVersion(HTTP_FILTER_VERSION* pVer);
+DWORD HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType, LPVOID pvNotification);
 BOOL TerminateFilter(DWORD dwFlags);
 
-typedef BOOL (*PFN_GETFILTERVERSION)(HTTP_FILTER_VERSION *pVer);
-typedef DWORD (*PFN_HTTPFILTERPROC)(HTTP_FILTER_CONTEXT *pfc, DWORD notificationType,
+typedef BOOL (*PFN_GETFILTERVERSION)(HTTP_FILTER_VERSION* pVer);
+typedef DWORD (*PFN_HTTPFILTERPROC)(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType,
                                     LPVOID pvNotification);
 typedef BOOL (*PFN_TERMINATEFILTER)(DWORD dwFlags);
 

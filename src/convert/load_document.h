@@ -12,6 +12,7 @@ namespace vantomer {
 // S_OK: the page parsed, icons inserted; S_FALSE: the error page stands in;
 // negative: failure.
 HRESULT LoadDocument(const InputCoordinator& input, HTTP_FILTER_CONTEXT* pfc,
-                     const HeldResponse& response, const ResponseBody& body, dom::Document& document);
+                     const HeldResponse& response, const ResponseBody& body,
+                     dom::Document& document);
 
 }  // namespace vantomer

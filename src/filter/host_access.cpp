@@ -33,10 +33,11 @@ std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPR
   return std::string(buffer.data());
 }
 
-bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record, const std::string& name,
-               const std::string& value) {
+bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
+               const std::string& name, const std::string& value) {
   if (!record || !record->SetHeader) return false;
-  return record->SetHeader(pfc, const_cast<char*>(name.c_str()), const_cast<char*>(value.c_str())) != 0;
+  return record->SetHeader(pfc, const_cast<char*>(name.c_str()),
+                           const_cast<char*>(value.c_str())) != 0;
 }
 
 bool isSecureRequest(HTTP_FILTER_CONTEXT* pfc) {

@@ -22,8 +22,8 @@ std::string serverVariableOrEmpty(HTTP_FILTER_CONTEXT* pfc, const std::string& n
                                   std::size_t bufferSize = kHostBuffer);
 std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
                                      const std::string& name, std::size_t bufferSize = kHostBuffer);
-bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record, const std::string& name,
-               const std::string& value);
+bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
+               const std::string& name, const std::string& value);
 // Whether "HTTPS" reads as "on" in any letter case.
 bool isSecureRequest(HTTP_FILTER_CONTEXT* pfc);
 

@@ -28,9 +28,12 @@ bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int digitValue(char c, int base) {
   int v = -1;
-  if (c >= '0' && c <= '9') v = c - '0';
-  else if (c >= 'a' && c <= 'z') v = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'Z') v = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    v = c - '0';
+  else if (c >= 'a' && c <= 'z')
+    v = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'Z')
+    v = c - 'A' + 10;
   return v < base ? v : -1;
 }
 
