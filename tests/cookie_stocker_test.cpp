@@ -118,12 +118,15 @@ TEST_F(StockerTest, CookieWithExpiresMakesAKeyAndStoresNothing) {
   EXPECT_EQ(stock.size(), 0u);
   EXPECT_FALSE(stock.lookup(key, "UA"));
 
-  // Nor does it touch a cookie already stored under that name and path.
+  // It ends a cookie of that name and path already in stock (a logout),
+  // and only that one.
   capture(key, "a=1");
-  capture(key, "a=2; expires=x");
+  capture(key, "a=1; path=/m");
+  capture(key, "a=; expires=Thu, 01 Jan 1970 00:00:00 GMT");
   auto cookies = stock.lookup(key, "UA");
   ASSERT_TRUE(cookies);
-  EXPECT_EQ(cookies->at({"a", ""}).value, "1");
+  EXPECT_EQ(cookies->count({"a", ""}), 0u);
+  EXPECT_EQ(cookies->at({"a", "/m"}).value, "1");
 }
 
 TEST_F(StockerTest, CookiesAreKeptByNameAndPath) {

@@ -100,7 +100,15 @@ void CookieStocker::capture(std::string& stockKey, std::string_view setCookieVal
   if (stockKey.empty()) stockKey = newKey();
   StockedCookie cookie;
   parseSetCookie(setCookieValue, cookie);
-  if (!cookie.expires.empty()) return;
+  if (!cookie.expires.empty()) {
+    // Cookies with an expiry date are not stocked. One of the same name and
+    // path already in stock is dropped: the application is deleting it (a
+    // logout) or replacing it, and sending the old value on would keep a
+    // session alive that the application ended.
+    auto it = entries_.find(stockKey);
+    if (it != entries_.end()) it->second.entry.cookies.erase(CookieKey(cookie.name, cookie.path));
+    return;
+  }
 
   auto it = entries_.find(stockKey);
   if (it == entries_.end()) {
