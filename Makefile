@@ -2,6 +2,7 @@
 # the build is configured into build/ and brought up to date.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all setup configure build test demo test-sanitize fuzz bench load format clean
 
