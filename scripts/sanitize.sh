@@ -11,8 +11,8 @@ JOBS=${JOBS:-2}
 modes=("$@")
 [ ${#modes[@]} -eq 0 ] && modes=(asan tsan)
 
-# Concurrency tests: every test whose name holds "Concurren".
-concurrency_filter=Concurren
+# Concurrency tests: every test whose name holds "Concurren" or "ManyThreads".
+concurrency_filter='Concurren|ManyThreads'
 
 configure() {
   local dir=$1 sanitize=$2
@@ -31,20 +31,20 @@ run_asan() {
 }
 
 run_tsan() {
-  echo "sanitize: ThreadSanitizer, tests named *$concurrency_filter* (build-tsan)"
+  echo "sanitize: ThreadSanitizer, tests matching $concurrency_filter (build-tsan)"
   configure build-tsan thread
   # Only the executables that hold such tests are built.
   local targets=()
   for source in tests/*_test.cpp; do
-    grep -q "$concurrency_filter" "$source" && targets+=("$(basename "$source" .cpp)")
+    grep -Eq "$concurrency_filter" "$source" && targets+=("$(basename "$source" .cpp)")
   done
   if [ ${#targets[@]} -eq 0 ]; then
-    echo "sanitize: no test named *$concurrency_filter*" >&2
+    echo "sanitize: no test matches $concurrency_filter" >&2
     return 1
   fi
   cmake --build build-tsan -j"$JOBS" --target vantomer_module "${targets[@]}"
   (cd build-tsan &&
-    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/../scripts/tsan.supp" \
     ctest --output-on-failure --no-tests=error -j"$JOBS" -R "$concurrency_filter")
 }
 
