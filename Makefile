@@ -42,7 +42,7 @@ bench: setup
 # wrk against `vantomer serve` and nginx on 127.0.0.1 (installs nginx, wrk).
 load:
 	@VANTOMER_SETUP_EXTRA="nginx wrk" ./scripts/setup.sh
-	@JOBS=$(JOBS) ./scripts/load.sh
+	@BUILD=$(BUILD) JOBS=$(JOBS) ./scripts/load.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Load test on 127.0.0.1 only: wrk against `vantomer serve --root` (TELMARK
+# pages converted for an i-mode handset, and a static .html and .png passed
+# through) and against nginx serving the same files unconverted. Each run is
+# bounded by LOAD_SECONDS; both servers are started and stopped here.
+#   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)
+#   LOAD_PORT (18080; nginx gets the next port)  BUILD (build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${LOAD_SECONDS:-10}
+threads=${LOAD_THREADS:-2}
+connections=${LOAD_CONNECTIONS:-32}
+build=${BUILD:-build}
+vport=${LOAD_PORT:-18080}
+nport=$((vport + 1))
+jobs=${JOBS:-2}
+agent='DoCoMo/2.0 P903i(c100;TB;W24H12)'
+
+for tool in wrk nginx curl python3; do
+  command -v "$tool" >/dev/null || PATH=$PATH:/usr/sbin
+  command -v "$tool" >/dev/null || { echo "load: $tool is missing (make load installs it)" >&2; exit 1; }
+done
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target vantomer vantomer_module -j"$jobs" >/dev/null
+
+work=$(mktemp -d /tmp/vantomer-load.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# The site: the benchmark pages, a static HTML page and a PNG image.
+site=$work/site
+mkdir -p "$site" "$work/module" "$work/nginx"
+cp examples/pages/bench-2k.tm examples/pages/bench-10k.tm examples/pages/bench-100k.tm "$site/"
+cp examples/pages/bench-10k.tm "$site/static-10k.html"
+python3 - "$site/image.png" <<'PY'
+import struct, sys, zlib
+w, h = 64, 64
+rows = b"".join(b"\0" + bytes(v for x in range(w) for v in (x * 4, y * 4, (x ^ y) * 4))
+               for y in range(h))
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+png += chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+open(sys.argv[1], "wb").write(png)
+PY
+chmod -R a+rX "$work"
+
+# vantomer: the module reads the example settings from its own directory.
+cp "$build/vantomer.so" examples/Vantomer.setting examples/Emoji.setting "$work/module/"
+"$build/vantomer" serve --root "$site" --module "$work/module/vantomer.so" \
+  --listen "127.0.0.1:$vport" --threads 2 --no-access-log \
+  --mime '.tm=text/x-telmark; charset=UTF-8' 2>"$work/vantomer.log" &
+pids+=($!)
+
+cat >"$work/nginx/nginx.conf" <<CONF
+worker_processes 2;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  types { text/html html; image/png png; text/x-telmark tm; }
+  default_type application/octet-stream;
+  sendfile on;
+  keepalive_requests 1000000;
+  server { listen 127.0.0.1:$nport; root $site; }
+}
+CONF
+nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+pids+=($!)
+
+ready() {
+  for _ in $(seq 100); do
+    curl -fs -o /dev/null "http://127.0.0.1:$1/bench-2k.tm" && return 0
+    sleep 0.1
+  done
+  echo "load: nothing answers on port $1" >&2
+  cat "$work/vantomer.log" "$work/nginx/error.log" >&2 2>/dev/null || true
+  exit 1
+}
+ready "$vport"
+ready "$nport"
+
+# The pages must really be converted before they are timed.
+type=$(curl -fs -o "$work/converted" -w '%{content_type}' -A "$agent" \
+  "http://127.0.0.1:$vport/bench-10k.tm")
+if [[ $type != application/xhtml+xml* ]] || ! grep -q 'encoding="Shift_JIS"' "$work/converted"; then
+  echo "load: bench-10k.tm was not converted for i-mode (Content-Type: $type)" >&2
+  exit 1
+fi
+
+# One wrk run: requests per second, latency percentiles, errors.
+measure() {
+  local label=$1 server=$2 port=$3 path=$4 out
+  out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H "User-Agent: $agent" \
+    "http://127.0.0.1:$port$path")
+  local rps p50 p90 p99 errors
+  rps=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
+  p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
+  p90=$(awk '$1 == "90%" {print $2}' <<<"$out")
+  p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
+  errors=$(awk '/Non-2xx or 3xx responses:/ {n += $NF} /Socket errors:/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
+  printf '%-26s %-9s %10s %9s %9s %9s %7s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors"
+}
+
+echo "wrk: $threads threads, $connections connections, ${seconds}s per run, User-Agent: $agent"
+printf '%-26s %-9s %10s %9s %9s %9s %7s\n' run server req/s p50 p90 p99 errors
+for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB page" \
+  "bench-100k.tm:converted 100 KB page" "static-10k.html:static 10 KB HTML" \
+  "image.png:static PNG"; do
+  path=/${entry%%:*}
+  label=${entry#*:}
+  measure "$label" vantomer "$vport" "$path"
+  measure "$label" nginx "$nport" "$path"
+done
+echo "(nginx sends the .tm pages unconverted; both servers and wrk share this machine's cores)"
