@@ -90,12 +90,10 @@ class ProxySource : public ResponseSource {
         pool_(pool),
         timeout_(timeout) {
     head = framer_.head();
+    release();
   }
 
-  ~ProxySource() override {
-    if (stream_ && framer_.done() && framer_.reusable() && leftover_.empty() && !excess_)
-      pool_.give(std::move(stream_));
-  }
+  ~ProxySource() override { release(); }
 
   awaitable<BodyBlock> next() override {
     if (framer_.done()) co_return BodyBlock{BodyBlock::End, {}};
@@ -129,10 +127,19 @@ class ProxySource : public ResponseSource {
       excess_ = true;  // more than the message: the connection cannot be trusted
       leftover_.clear();
     }
+    release();
     co_return BodyBlock{BodyBlock::Data, current_};
   }
 
  private:
+  // The upstream connection goes back to the pool as soon as its message is
+  // complete, before the client has the last block, so that the client's
+  // next request finds it there.
+  void release() {
+    if (stream_ && framer_.done() && framer_.reusable() && leftover_.empty() && !excess_)
+      pool_.give(std::move(stream_));
+  }
+
   std::unique_ptr<beast::tcp_stream> stream_;
   ResponseFramer framer_;
   std::string leftover_;
