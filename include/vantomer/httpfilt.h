@@ -84,6 +84,7 @@ enum SF_STATUS_TYPE {
 #define SF_NOTIFY_ORDER_DEFAULT SF_NOTIFY_ORDER_LOW
 #define SF_NOTIFY_ORDER_MASK (SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_ORDER_MEDIUM | SF_NOTIFY_ORDER_LOW)
 
+/* clang-format off */
 /* One per connection; the host fills the callbacks, the filter owns pFilterContext. */
 typedef struct _HTTP_FILTER_CONTEXT {
   DWORD cbSize;
@@ -93,15 +94,15 @@ typedef struct _HTTP_FILTER_CONTEXT {
   BOOL fIsSecurePort;
   PVOID pFilterContext;
 
-  BOOL (*GetServerVariable)
-  (struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszVariableName, LPVOID lpvBuffer, LPDWORD lpdwSize);
-  BOOL (*AddResponseHeaders)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszHeaders, DWORD dwReserved);
-  BOOL (*WriteClient)
-  (struct _HTTP_FILTER_CONTEXT* pfc, LPVOID Buffer, LPDWORD lpdwBytes, DWORD dwReserved);
-  void* (*AllocMem)(struct _HTTP_FILTER_CONTEXT* pfc, DWORD cbSize, DWORD dwReserved);
-  BOOL (*ServerSupportFunction)
-  (struct _HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE sfReq, PVOID pData, ULONG_PTR ul1,
-   ULONG_PTR ul2);
+  BOOL (*GetServerVariable)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszVariableName,
+                            LPVOID lpvBuffer, LPDWORD lpdwSize);
+  BOOL (*AddResponseHeaders)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszHeaders,
+                             DWORD dwReserved);
+  BOOL (*WriteClient)(struct _HTTP_FILTER_CONTEXT *pfc, LPVOID Buffer, LPDWORD lpdwBytes,
+                      DWORD dwReserved);
+  void *(*AllocMem)(struct _HTTP_FILTER_CONTEXT *pfc, DWORD cbSize, DWORD dwReserved);
+  BOOL (*ServerSupportFunction)(struct _HTTP_FILTER_CONTEXT *pfc, enum SF_REQ_TYPE sfReq,
+                                PVOID pData, ULONG_PTR ul1, ULONG_PTR ul2);
 } HTTP_FILTER_CONTEXT, *PHTTP_FILTER_CONTEXT;
 
 /* SF_NOTIFY_READ_RAW_DATA and SF_NOTIFY_SEND_RAW_DATA. */
@@ -114,17 +115,18 @@ typedef struct _HTTP_FILTER_RAW_DATA {
 
 /* SF_NOTIFY_PREPROC_HEADERS; header names carry their trailing colon, "url" is the URL. */
 typedef struct _HTTP_FILTER_PREPROC_HEADERS {
-  BOOL (*GetHeader)
-  (struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPVOID lpvBuffer, LPDWORD lpdwSize);
-  BOOL (*SetHeader)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
-  BOOL (*AddHeader)(struct _HTTP_FILTER_CONTEXT* pfc, LPSTR lpszName, LPSTR lpszValue);
+  BOOL (*GetHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPVOID lpvBuffer,
+                    LPDWORD lpdwSize);
+  BOOL (*SetHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPSTR lpszValue);
+  BOOL (*AddHeader)(struct _HTTP_FILTER_CONTEXT *pfc, LPSTR lpszName, LPSTR lpszValue);
   DWORD HttpStatus;
   DWORD dwReserved;
 } HTTP_FILTER_PREPROC_HEADERS, *PHTTP_FILTER_PREPROC_HEADERS;
 
 /* SF_NOTIFY_SEND_RESPONSE shares the layout of the pre-processing record. */
 typedef HTTP_FILTER_PREPROC_HEADERS HTTP_FILTER_SEND_RESPONSE;
-typedef HTTP_FILTER_PREPROC_HEADERS* PHTTP_FILTER_SEND_RESPONSE;
+typedef HTTP_FILTER_PREPROC_HEADERS *PHTTP_FILTER_SEND_RESPONSE;
+/* clang-format on */
 
 /* SF_NOTIFY_AUTHENTICATION. */
 typedef struct _HTTP_FILTER_AUTHENT {
