@@ -59,8 +59,9 @@ for target in "${targets[@]}"; do
     echo "fuzz: $target: ${runs:-?} inputs in ${FUZZ_SECONDS}s, $cov, no finding"
     passed=$((passed + 1))
   else
-    echo "fuzz: $target: FINDING (log $log, input in $findings/)"
+    echo "fuzz: $target: FINDING (log $log)"
     grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 20 || true
+    echo "fuzz: reproduce with $exe <the input written above>; keep it under fuzz/regressions/$target/"
     failed=$((failed + 1))
   fi
 done
