@@ -12,6 +12,7 @@
 #include <boost/beast/core/tcp_stream.hpp>
 #include <deque>
 #include <iostream>
+#include <memory>
 #include <mutex>
 
 #include "application.h"
@@ -98,10 +99,11 @@ class ProxySource : public ResponseSource {
   awaitable<BodyBlock> next() override {
     if (framer_.done()) co_return BodyBlock{BodyBlock::End, {}};
     if (leftover_.empty()) {
-      buffer_.resize(kReadBlock);
+      if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReadBlock);
       error_code ec;
       stream_->expires_after(timeout_);
-      const std::size_t n = co_await stream_->async_read_some(asio::buffer(buffer_), awaitWith(ec));
+      const std::size_t n =
+          co_await stream_->async_read_some(asio::buffer(buffer_.get(), kReadBlock), awaitWith(ec));
       if (ec == asio::error::eof) {
         framer_.closed();
         if (framer_.done()) co_return BodyBlock{BodyBlock::End, {}};
@@ -114,7 +116,7 @@ class ProxySource : public ResponseSource {
         co_return BodyBlock{ec == beast::error::timeout ? BodyBlock::TimedOut : BodyBlock::Broken,
                             {}};
       }
-      leftover_.assign(buffer_.data(), n);
+      leftover_.assign(buffer_.get(), n);
     }
     const std::size_t used = framer_.feed(leftover_);
     if (framer_.failed()) {
@@ -144,7 +146,7 @@ class ProxySource : public ResponseSource {
   ResponseFramer framer_;
   std::string leftover_;
   std::string current_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // uninitialised: zeroing it cost more than the read
   Pool& pool_;
   Duration timeout_;
   bool excess_ = false;
@@ -200,13 +202,14 @@ class ProxyApplication : public Application {
       // The whole head must arrive within the timeout.
       const auto deadline = Clock::now() + options_.timeout;
       ResponseFramer framer(request.method == "HEAD");
-      std::string buffer(kReadBlock, '\0');
+      const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBlock);
       std::size_t received = 0;
       bool again = false;
       while (!framer.headDone()) {
         const auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now());
         stream->expires_after(left > Duration(0) ? left : Duration(1));
-        const std::size_t n = co_await stream->async_read_some(asio::buffer(buffer), awaitWith(ec));
+        const std::size_t n =
+            co_await stream->async_read_some(asio::buffer(buffer.get(), kReadBlock), awaitWith(ec));
         if (ec == beast::error::timeout) {
           logUpstream("no response from " + where() + " in time");
           co_return textResponse(request, 504, "504 Gateway Timeout\n");
@@ -221,13 +224,13 @@ class ProxyApplication : public Application {
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
         received += n;
-        const std::size_t used = framer.feed(std::string_view(buffer.data(), n));
+        const std::size_t used = framer.feed(std::string_view(buffer.get(), n));
         if (framer.failed()) {
           logUpstream("malformed response: " + framer.error());
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
         if (framer.headDone()) {
-          std::string leftover(buffer.data() + used, n - used);
+          std::string leftover(buffer.get() + used, n - used);
           co_return std::make_unique<ProxySource>(std::move(stream), std::move(framer),
                                                   std::move(leftover), pool_, options_.timeout);
         }

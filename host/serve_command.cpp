@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include <iostream>
 
 #include "commands.h"
@@ -161,6 +163,11 @@ int serveCommand(std::vector<std::string> args) {
     std::cerr << "vantomer serve: " << cl.error() << "\n(see vantomer serve --help)\n";
     return 2;
   }
+  // Keep freed memory in the process: with glibc's defaults the buffers of
+  // every request went back to the system and were faulted in again by the
+  // next one.
+  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+  mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
   return runServer(options);
 }
 
