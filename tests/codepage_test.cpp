@@ -125,6 +125,39 @@ TEST(CodePage, InvalidBytesDecodeToReplacementCharacter) {
   EXPECT_EQ(encoded(65001, "a\x80\xE3\x81"), "a" + fffd + fffd);
 }
 
+// Long texts mixing ASCII runs of every length with other characters,
+// characters the code page lacks and broken UTF-8 come out as if each
+// piece were converted on its own.
+TEST(CodePage, MixedTextEncodesLikeItsPieces) {
+  const std::vector<std::string> pieces = {"a",
+                                           "<p class=\"x\">",
+                                           std::string(15, 'b'),
+                                           std::string(16, 'c'),
+                                           std::string(1500, 'd'),
+                                           "\xE3\x81\x82",
+                                           "\xEE\x98\xBE",
+                                           "\xC3\xA9",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xFF",
+                                           "\\~"};
+  for (int cp : {932, 20932, 1252}) {
+    SCOPED_TRACE(cp);
+    std::string text, expected;
+    unsigned seed = 7;
+    for (int i = 0; i < 3000; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      const std::string& piece = pieces[(seed >> 16) % pieces.size()];
+      std::string encoded;
+      ASSERT_EQ(vantomer::codepage::encode(cp, piece, encoded), vantomer::S_OK);
+      text += piece;
+      expected += encoded;
+    }
+    std::string out;
+    ASSERT_EQ(vantomer::codepage::encode(cp, text, out), vantomer::S_OK);
+    EXPECT_EQ(out, expected);
+  }
+}
+
 TEST(CodePage, UnknownNumberIsRefusedAndLeavesOutputAlone) {
   for (int number : {1, 42, 65000, -1, 99999}) {
     std::string out = "untouched";

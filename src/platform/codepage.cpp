@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -237,6 +239,19 @@ void pumpText(iconv_t cd, std::string_view text, std::string& out, std::size_t& 
 // work, which would otherwise grow with the square of the text's length.
 constexpr std::size_t kEncodeSlice = 1024;
 
+// Stateless code pages that write every ASCII character as its own byte.
+bool asciiCompatible(int number) {
+  switch (number) {
+    case 1200:
+    case 1201:
+    case 12000:
+    case 12001:
+      return false;
+    default:
+      return true;  // the JIS family never comes here
+  }
+}
+
 HRESULT iconvEncode(const CodePage& cp, std::string_view utf8, std::string& out) {
   iconv_t cd = descriptors().get(cp, true);
   if (cd == DescriptorCache::invalid()) return openError();
@@ -244,14 +259,39 @@ HRESULT iconvEncode(const CodePage& cp, std::string_view utf8, std::string& out)
   out.resize(utf8.size() * static_cast<std::size_t>(cp.unit) + 64);
   std::size_t used = 0;
   std::size_t pos = 0;
+  const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
   while (pos < utf8.size()) {
     std::size_t end = utf8.size();
-    if (end - pos > kEncodeSlice) {
-      // End the slice on a character boundary.
+    if (asciiCompatible(cp.number)) {
+      // Markup is mostly ASCII, which these code pages write unchanged:
+      // copy it and give iconv only the runs around other characters.
+      std::size_t ascii = pos;
+      while (ascii < utf8.size() && byteAt(ascii) < 0x80) ++ascii;
+      if (ascii > pos) {
+        if (out.size() - used < ascii - pos) out.resize(used + (ascii - pos) + 64);
+        std::memcpy(out.data() + used, utf8.data() + pos, ascii - pos);
+        used += ascii - pos;
+        pos = ascii;
+        continue;
+      }
+      // The other characters run up to the next stretch of ASCII worth
+      // copying on its own.
+      constexpr std::size_t kWorthCopying = 16;
+      const std::size_t limit = std::min(utf8.size(), pos + kEncodeSlice);
+      std::size_t run = 0;
+      for (end = pos; end < limit; ++end) {
+        run = byteAt(end) < 0x80 ? run + 1 : 0;
+        if (run == kWorthCopying) {
+          end -= kWorthCopying - 1;
+          break;
+        }
+      }
+    } else if (end - pos > kEncodeSlice) {
       end = pos + kEncodeSlice;
-      for (int back = 0; back < 3 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80; ++back)
-        --end;
     }
+    // End the slice on a character boundary.
+    if (end < utf8.size())
+      for (int back = 0; back < 3 && end > pos + 1 && (byteAt(end) & 0xC0) == 0x80; ++back) --end;
     char* in = const_cast<char*>(utf8.data() + pos);
     std::size_t inLeft = end - pos;
     while (inLeft > 0) {
