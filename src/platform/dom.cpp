@@ -447,7 +447,18 @@ HRESULT Node::setAttribute(std::string_view name, std::string_view value) {
     } else {
       // Old value nodes are kept rather than freed: a selection may hold them.
       for (xmlNode* c = attr->children; c != nullptr; c = c->next) owner->keepDetached(c);
-      while (xmlNode* c = attr->children) unlinkRaw(c);
+      // Unlinked through the attribute's own type: unlinkRaw would reach its
+      // children list through an xmlNode pointer, which the optimiser may
+      // assume cannot change attr->children (a loop that never ended).
+      for (xmlNode* c = attr->children; c != nullptr;) {
+        xmlNode* next = c->next;
+        c->parent = nullptr;
+        c->prev = nullptr;
+        c->next = nullptr;
+        c = next;
+      }
+      attr->children = nullptr;
+      attr->last = nullptr;
     }
     if (text != nullptr) {
       text->parent = reinterpret_cast<xmlNode*>(attr);
