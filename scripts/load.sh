@@ -25,6 +25,14 @@ done
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target vantomer vantomer_module -j"$jobs" >/dev/null
 
+# Another server on these ports would be measured in place of ours.
+for port in "$vport" "$nport"; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+    echo "load: port $port is in use; choose others with LOAD_PORT" >&2
+    exit 1
+  fi
+done
+
 work=$(mktemp -d /tmp/vantomer-load.XXXXXX)
 pids=()
 cleanup() {
@@ -93,6 +101,9 @@ ready() {
 }
 ready "$vport"
 ready "$nport"
+for pid in "${pids[@]}"; do
+  kill -0 "$pid" 2>/dev/null || { echo "load: a server did not start" >&2; exit 1; }
+done
 
 # The pages must really be converted before they are timed.
 type=$(curl -fs -o "$work/converted" -w '%{content_type}' -A "$agent" \
