@@ -1,6 +1,7 @@
 #include "filter/held_response.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/system.h"
 #include "platform/text.h"
@@ -152,6 +153,11 @@ void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody
   const auto contentLength = findHeader(response.headers, "Content-Length");
   if (contentLength != response.headers.end()) {
     contentLength->second = std::move(length);
+    // A second length from the application would contradict the body we
+    // send; clients and proxies may frame the response by either.
+    auto next = std::next(contentLength);
+    while (next != response.headers.end() && text::iequals(next->first, "Content-Length"))
+      next = response.headers.erase(next);
   } else {
     response.headers.emplace("Content-Length", std::move(length));
   }
