@@ -18,37 +18,35 @@ constexpr std::size_t kAlphabetSize = 52;
 // above it are drawn again, so every letter is equally likely.
 constexpr unsigned kRandomLimit = 4 * kAlphabetSize;
 
-bool readUrandom(unsigned char* buffer, std::size_t size) {
-  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+// Fills buffer from read-like calls, retrying after signals; returns the
+// count filled before the source failed or ran dry.
+template <typename Read>
+std::size_t readFully(unsigned char* buffer, std::size_t size, Read read) {
   std::size_t got = 0;
   while (got < size) {
-    const ssize_t n = ::read(fd, buffer + got, size - got);
+    const ssize_t n = read(buffer + got, size - got);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
+    } else if (!(n < 0 && errno == EINTR)) {
       break;
     }
   }
+  return got;
+}
+
+bool readUrandom(unsigned char* buffer, std::size_t size) {
+  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::size_t got =
+      readFully(buffer, size, [fd](unsigned char* at, std::size_t n) { return ::read(fd, at, n); });
   ::close(fd);
   return got == size;
 }
 
 // Keys stand for logins, so they come from the system's secure source.
 void fillRandom(unsigned char* buffer, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = ::getrandom(buffer + got, size - got, 0);
-    if (n > 0) {
-      got += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      break;
-    }
-  }
+  const std::size_t got = readFully(
+      buffer, size, [](unsigned char* at, std::size_t n) { return ::getrandom(at, n, 0); });
   if (got == size || readUrandom(buffer + got, size - got)) return;
   throw std::system_error(errno ? errno : EIO, std::generic_category(), "no random source");
 }
