@@ -3,7 +3,6 @@
 // answers a request with a response in its own framing, as raw bytes: the
 // head first, then body blocks as they come.
 
-#include <boost/asio/io_context.hpp>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +25,9 @@ class ResponseSource {
   virtual ~ResponseSource() = default;
   ResponseHead head;
   virtual awaitable<BodyBlock> next() = 0;
+  // The next block comes without waiting (a file, memory), so what is
+  // queued before it need not be sent first.
+  virtual bool immediate() const { return false; }
 };
 
 class Application {
@@ -56,6 +58,6 @@ struct UpstreamOptions {
   Duration timeout{30000};
   std::size_t maxIdle = 32;
 };
-std::unique_ptr<Application> makeProxyApplication(asio::io_context& io, UpstreamOptions options);
+std::unique_ptr<Application> makeProxyApplication(UpstreamOptions options);
 
 }  // namespace vantomer::host

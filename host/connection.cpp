@@ -14,6 +14,7 @@ namespace http = beast::http;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadBlock = 16 * 1024;
+constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr std::size_t kDrainLimit = 256 * 1024;
 constexpr Duration kDrainTime{1000};
 
@@ -133,10 +134,12 @@ bool Connection::queue(std::string_view bytes) {
 
 awaitable<bool> Connection::flush() {
   while (!output_.empty() && !clientGone_) {
-    std::string data;
-    data.swap(output_);
+    // The filter may queue more while this write waits; the two buffers
+    // trade places so that neither is allocated again.
+    sending_.swap(output_);
     error_code ec;
-    co_await stream_->write(data, shared_.limits.readTimeout, ec);
+    co_await stream_->write(sending_, shared_.limits.readTimeout, ec);
+    sending_.clear();
     if (ec) clientGone_ = true;
   }
   output_.clear();
@@ -286,12 +289,15 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
     filter.sendResponse(source->head);
     if (!filter.requestFinished()) {
       filter.sendRawData(source->head.raw);
-      bool ok = co_await flush();
+      bool ok = !clientGone_;
       while (ok && !filter.requestFinished()) {
+        // What is queued waits for the next block only when that comes at
+        // once, so a head and a small body leave in one write.
+        if (output_.size() >= kFlushSize || !source->immediate()) ok = co_await flush();
+        if (!ok) break;
         const BodyBlock block = co_await source->next();
         if (block.kind == BodyBlock::Data) {
           filter.sendRawData(block.data);
-          ok = co_await flush();
         } else {
           if (block.kind != BodyBlock::End) failure = block.kind;
           break;

@@ -58,6 +58,7 @@ class Connection {
   std::string input_;
   std::size_t inputStart_ = 0;
   std::string output_;
+  std::string sending_;
   bool idle_ = false;
   bool clientGone_ = false;
   Exchange* exchange_ = nullptr;

@@ -375,6 +375,18 @@ std::string httpDate(std::int64_t unixSeconds) {
   return std::string(buffer, n);
 }
 
+std::string currentHttpDate() {
+  // Formatted once a second per thread: every response carries it.
+  thread_local std::time_t cachedSecond = -1;
+  thread_local std::string cached;
+  const std::time_t now = std::time(nullptr);
+  if (now != cachedSecond) {
+    cached = httpDate(now);
+    cachedSecond = now;
+  }
+  return cached;
+}
+
 std::string_view reasonPhrase(int status) {
   switch (status) {
     case 200:
@@ -419,7 +431,7 @@ std::string_view reasonPhrase(int status) {
 std::string simpleResponse(int status, std::string_view reason, std::string_view body,
                            const Headers& extra, bool close) {
   std::string out = "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) + "\r\n";
-  out += "Date: " + httpDate(std::time(nullptr)) + "\r\n";
+  out += "Date: " + currentHttpDate() + "\r\n";
   out += "Server: vantomer\r\n";
   out += "Content-Type: text/plain; charset=utf-8\r\n";
   out += "Content-Length: " + std::to_string(body.size()) + "\r\n";

@@ -110,6 +110,8 @@ class ResponseFramer {
 
 // "Mon, 02 Jan 2006 15:04:05 GMT"
 std::string httpDate(std::int64_t unixSeconds);
+// httpDate of the current second.
+std::string currentHttpDate();
 // A complete small response of the host's own (errors, redirects).
 std::string simpleResponse(int status, std::string_view reason, std::string_view body,
                            const Headers& extra = {}, bool close = false);

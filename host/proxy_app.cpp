@@ -6,6 +6,7 @@
 // clang-format on
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
@@ -37,15 +38,33 @@ class Pool {
  public:
   explicit Pool(std::size_t max) : max_(max) {}
 
-  std::unique_ptr<beast::tcp_stream> take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    while (!idle_.empty()) {
-      Idle entry = std::move(idle_.back());
-      idle_.pop_back();
-      if (Clock::now() - entry.since < kMaxPoolIdle && alive(*entry.stream))
-        return std::move(entry.stream);
+  // An idle connection, moved onto the caller's executor: a stream is used
+  // only by the thread that runs its executor (its timer fires there too).
+  std::unique_ptr<beast::tcp_stream> take(const asio::any_io_executor& executor) {
+    std::unique_ptr<beast::tcp_stream> stream;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      while (!idle_.empty() && !stream) {
+        Idle entry = std::move(idle_.back());
+        idle_.pop_back();
+        if (Clock::now() - entry.since < kMaxPoolIdle && alive(*entry.stream))
+          stream = std::move(entry.stream);
+      }
     }
-    return nullptr;
+    if (!stream || stream->get_executor() == executor) return stream;
+    // Idle, it has no operation pending: its descriptor can change hands.
+    error_code ec;
+    const tcp::endpoint local = stream->socket().local_endpoint(ec);
+    if (ec) return nullptr;
+    const auto fd = stream->socket().release(ec);
+    if (ec) return nullptr;
+    auto moved = std::make_unique<beast::tcp_stream>(executor);
+    moved->socket().assign(local.protocol(), fd, ec);
+    if (ec) {
+      ::close(fd);
+      return nullptr;
+    }
+    return moved;
   }
 
   void clear() {
@@ -95,6 +114,9 @@ class ProxySource : public ResponseSource {
   }
 
   ~ProxySource() override { release(); }
+
+  // Bytes already read, or the end, need no wait for the upstream.
+  bool immediate() const override { return framer_.done() || !leftover_.empty(); }
 
   awaitable<BodyBlock> next() override {
     if (framer_.done()) co_return BodyBlock{BodyBlock::End, {}};
@@ -154,26 +176,27 @@ class ProxySource : public ResponseSource {
 
 class ProxyApplication : public Application {
  public:
-  ProxyApplication(asio::io_context& io, UpstreamOptions options)
-      : io_(io), options_(std::move(options)), pool_(options_.maxIdle) {}
+  explicit ProxyApplication(UpstreamOptions options)
+      : options_(std::move(options)), pool_(options_.maxIdle) {}
 
   awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string& body,
                                                      const ConnectionInfo& client) override {
     const std::string message = format(request, body, client);
+    const asio::any_io_executor executor = co_await asio::this_coro::executor;
     for (int attempt = 0;; ++attempt) {
       bool reused = true;
-      std::unique_ptr<beast::tcp_stream> stream = pool_.take();
+      std::unique_ptr<beast::tcp_stream> stream = pool_.take(executor);
       if (!stream) {
         reused = false;
         error_code ec;
-        tcp::resolver resolver(io_);
+        tcp::resolver resolver(executor);
         auto endpoints = co_await resolver.async_resolve(
             options_.host, std::to_string(options_.port), awaitWith(ec));
         if (ec) {
           logUpstream("cannot resolve " + options_.host + ": " + ec.message());
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
-        stream = std::make_unique<beast::tcp_stream>(io_);
+        stream = std::make_unique<beast::tcp_stream>(executor);
         stream->expires_after(options_.timeout);
         co_await stream->async_connect(endpoints, awaitWith(ec));
         if (ec == beast::error::timeout) {
@@ -290,15 +313,14 @@ class ProxyApplication : public Application {
     return out;
   }
 
-  asio::io_context& io_;
   UpstreamOptions options_;
   Pool pool_;
 };
 
 }  // namespace
 
-std::unique_ptr<Application> makeProxyApplication(asio::io_context& io, UpstreamOptions options) {
-  return std::make_unique<ProxyApplication>(io, std::move(options));
+std::unique_ptr<Application> makeProxyApplication(UpstreamOptions options) {
+  return std::make_unique<ProxyApplication>(std::move(options));
 }
 
 }  // namespace vantomer::host

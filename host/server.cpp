@@ -1,10 +1,10 @@
 #include "server.h"
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
 #include <csignal>
 #include <iostream>
 #include <list>
@@ -20,9 +20,14 @@ struct Listener {
   std::string url;
 };
 
+// One I/O context per thread, each run by its own thread alone: a
+// connection stays on the thread that accepted it, so its coroutine, its
+// timers and its memory never cross to another core. Listeners, signals and
+// the grace timer live on the first.
 class Server {
  public:
-  Server(asio::io_context& io, ServerShared& shared) : io_(io), shared_(shared) {}
+  Server(std::vector<std::unique_ptr<asio::io_context>>& contexts, ServerShared& shared)
+      : io_(*contexts.front()), contexts_(contexts), shared_(shared) {}
 
   bool listen(const std::string& host, unsigned port, asio::ssl::context* tls, std::string& error) {
     error_code ec;
@@ -33,7 +38,7 @@ class Server {
       return false;
     }
     const tcp::endpoint endpoint = results.begin()->endpoint();
-    auto acceptor = std::make_unique<tcp::acceptor>(asio::make_strand(io_));
+    auto acceptor = std::make_unique<tcp::acceptor>(io_);
     acceptor->open(endpoint.protocol(), ec);
     if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec) acceptor->bind(endpoint, ec);
@@ -61,7 +66,7 @@ class Server {
   void stop() {
     if (shared_.stopping.exchange(true)) {
       std::cerr << "vantomer: stopping now\n";
-      io_.stop();
+      stopAll();
       return;
     }
     for (Listener& l : listeners_) {
@@ -90,9 +95,13 @@ class Server {
     graceTimer_->async_wait([this](const error_code& ec) {
       if (ec) return;
       std::cerr << "vantomer: requests still running after the grace period; stopping now\n";
-      io_.stop();
+      stopAll();
     });
-    if (none) io_.stop();
+    if (none) stopAll();
+  }
+
+  void stopAll() {
+    for (auto& context : contexts_) context->stop();
   }
 
   void setGrace(Duration grace) { grace_ = grace; }
@@ -108,8 +117,8 @@ class Server {
   awaitable<void> accept(Listener& listener) {
     for (;;) {
       error_code ec;
-      tcp::socket socket =
-          co_await listener.acceptor->async_accept(asio::make_strand(io_), awaitWith(ec));
+      asio::io_context& context = *contexts_[next_++ % contexts_.size()];
+      tcp::socket socket = co_await listener.acceptor->async_accept(context, awaitWith(ec));
       if (shared_.stopping || ec == asio::error::operation_aborted ||
           ec == asio::error::bad_descriptor)
         co_return;
@@ -147,12 +156,14 @@ class Server {
           std::lock_guard<std::mutex> lock(mutex_);
           left = --active_;
         }
-        if (left == 0 && shared_.stopping) io_.stop();
+        if (left == 0 && shared_.stopping) stopAll();
       });
     }
   }
 
   asio::io_context& io_;
+  std::vector<std::unique_ptr<asio::io_context>>& contexts_;
+  std::size_t next_ = 0;
   ServerShared& shared_;
   std::list<Listener> listeners_;
   std::mutex mutex_;
@@ -190,9 +201,15 @@ int runServer(const ServeOptions& options) {
   std::unique_ptr<Application> application;
   std::unique_ptr<ServerShared> shared;
   {
-    asio::io_context io(static_cast<int>(threads));
+    std::vector<std::unique_ptr<asio::io_context>> contexts;
+    std::vector<asio::executor_work_guard<asio::io_context::executor_type>> busy;
+    for (unsigned i = 0; i < threads; ++i) {
+      contexts.push_back(std::make_unique<asio::io_context>(1));
+      busy.push_back(asio::make_work_guard(*contexts.back()));
+    }
+    asio::io_context& io = *contexts.front();
     if (!options.upstream.empty()) {
-      application = makeProxyApplication(io, options.upstreamOptions);
+      application = makeProxyApplication(options.upstreamOptions);
     } else {
       application = makeStaticApplication(options.root, options.indexFiles, options.types, error);
       if (!application) {
@@ -201,7 +218,7 @@ int runServer(const ServeOptions& options) {
       }
     }
     shared.reset(new ServerShared{*module, *application, log, options.limits, {}});
-    Server server(io, *shared);
+    Server server(contexts, *shared);
     server.setGrace(options.grace);
     if (!server.listen(options.listenHost, options.listenPort, nullptr, error) ||
         (tls && !server.listen(options.tlsListenHost, options.tlsListenPort, tls.get(), error))) {
@@ -224,7 +241,8 @@ int runServer(const ServeOptions& options) {
                 << (options.upstream.empty() ? options.root : options.upstream) << "\n";
 
     std::vector<std::thread> pool;
-    for (unsigned i = 1; i < threads; ++i) pool.emplace_back([&io] { io.run(); });
+    for (unsigned i = 1; i < threads; ++i)
+      pool.emplace_back([context = contexts[i].get()] { context->run(); });
     io.run();
     for (std::thread& t : pool) t.join();
     application->close();

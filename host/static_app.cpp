@@ -1,7 +1,9 @@
 // The directory application: static files under one root.
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +27,7 @@ class MemorySource : public ResponseSource {
     sent_ = true;
     co_return BodyBlock{BodyBlock::Data, body_};
   }
+  bool immediate() const override { return true; }
 
  private:
   std::string body_;
@@ -35,6 +38,7 @@ class FileSource : public ResponseSource {
  public:
   FileSource(int fd, std::uint64_t size) : fd_(fd), remaining_(size) {}
   ~FileSource() override { ::close(fd_); }
+  bool immediate() const override { return true; }
   awaitable<BodyBlock> next() override {
     if (remaining_ == 0) co_return BodyBlock{BodyBlock::End, {}};
     // Sized to the file and left uninitialised: zeroing a large block for
@@ -108,11 +112,13 @@ bool percentDecode(std::string_view in, std::string& out) {
 
 class StaticApplication : public Application {
  public:
-  StaticApplication(fs::path root, std::vector<std::string> indexFiles, std::vector<Header> types)
-      : root_(std::move(root)), indexFiles_(std::move(indexFiles)) {
+  StaticApplication(fs::path root, int rootFd, std::vector<std::string> indexFiles,
+                    std::vector<Header> types)
+      : root_(std::move(root)), rootFd_(rootFd), indexFiles_(std::move(indexFiles)) {
     types_ = builtinTypes();
     for (const Header& t : types) types_[t.name] = t.value;
   }
+  ~StaticApplication() override { ::close(rootFd_); }
 
   awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string&,
                                                      const ConnectionInfo&) override {
@@ -145,27 +151,64 @@ class StaticApplication : public Application {
       if (segment.front() == '.') return notFound(request);
       segments.push_back(std::move(segment));
     }
-    fs::path path = root_;
-    for (const std::string& s : segments) path /= s;
+    std::string relative;
+    for (const std::string& s : segments) {
+      if (!relative.empty()) relative += '/';
+      relative += s;
+    }
 
-    std::error_code ec;
-    fs::path real = fs::canonical(path, ec);
-    if (ec || !inside(real)) return notFound(request);
-    if (fs::is_directory(real, ec)) {
+    struct stat st {};
+    int fd = open(relative, st);
+    if (fd == kForbidden) return textResponse(request, 403, "403 Forbidden\n");
+    if (fd < 0) return notFound(request);
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd);
       if (decoded.back() != '/') {
         std::string location = std::string(request.path()) + "/";
         if (!request.query().empty()) location += "?" + std::string(request.query());
         return textResponse(request, 301, "301 Moved Permanently\n", {{"Location", location}});
       }
       for (const std::string& index : indexFiles_) {
-        fs::path candidate = fs::canonical(real / index, ec);
-        if (!ec && inside(candidate) && fs::is_regular_file(candidate, ec))
-          return file(request, candidate);
+        const std::string candidate = relative.empty() ? index : relative + "/" + index;
+        fd = open(candidate, st);
+        if (fd >= 0 && S_ISREG(st.st_mode)) return file(request, fd, st, index);
+        if (fd >= 0) ::close(fd);
       }
       return notFound(request);
     }
-    if (!fs::is_regular_file(real, ec)) return notFound(request);
-    return file(request, real);
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return notFound(request);
+    }
+    return file(request, fd, st, segments.empty() ? std::string_view() : segments.back());
+  }
+
+  static constexpr int kMissing = -1;
+  static constexpr int kForbidden = -2;
+
+  // Opens a path below the root and stats it. The kernel resolves it in one
+  // call and refuses any step that leaves the root; where it cannot (an older
+  // kernel, or an absolute symlink, which it refuses even when it points back
+  // inside) the path is checked by resolving it here. O_NONBLOCK: opening a
+  // FIFO left in the root must not stall the thread.
+  int open(const std::string& relative, struct stat& st) const {
+    const char* name = relative.empty() ? "." : relative.c_str();
+    open_how how{};
+    how.flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    int fd = static_cast<int>(::syscall(SYS_openat2, rootFd_, name, &how, sizeof how));
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM || errno == EXDEV || errno == ELOOP)) {
+      std::error_code ec;
+      const fs::path real = fs::canonical(root_ / relative, ec);
+      if (ec || !inside(real)) return kMissing;
+      fd = ::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    }
+    if (fd < 0) return errno == EACCES ? kForbidden : kMissing;
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      return kMissing;
+    }
+    return fd;
   }
 
   bool inside(const fs::path& real) const {
@@ -178,16 +221,10 @@ class StaticApplication : public Application {
     return textResponse(request, 404, "404 Not Found\n");
   }
 
-  std::unique_ptr<ResponseSource> file(const RequestHead& request, const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-      return errno == EACCES ? textResponse(request, 403, "403 Forbidden\n") : notFound(request);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
-      return notFound(request);
-    }
-    std::string extension = path.extension().string();
+  std::unique_ptr<ResponseSource> file(const RequestHead& request, int fd, const struct stat& st,
+                                       std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    std::string extension(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     auto type = types_.find(extension);
@@ -204,7 +241,7 @@ class StaticApplication : public Application {
     head.version = "HTTP/1.1";
     head.status = 200;
     head.reason = "OK";
-    head.headers = {{"Date", httpDate(std::time(nullptr))},
+    head.headers = {{"Date", currentHttpDate()},
                     {"Server", "vantomer"},
                     {"Content-Type",
                      type == types_.end() ? std::string("application/octet-stream") : type->second},
@@ -215,6 +252,7 @@ class StaticApplication : public Application {
   }
 
   fs::path root_;
+  int rootFd_;
   std::vector<std::string> indexFiles_;
   std::map<std::string, std::string> types_;
 };
@@ -231,7 +269,7 @@ std::unique_ptr<ResponseSource> textResponse(const RequestHead& request, int sta
   head.version = "HTTP/1.1";
   head.status = status;
   head.reason = std::string(reasonPhrase(status));
-  head.headers = {{"Date", httpDate(std::time(nullptr))},
+  head.headers = {{"Date", currentHttpDate()},
                   {"Server", "vantomer"},
                   {"Content-Type", std::move(contentType)},
                   {"Content-Length", std::to_string(length)}};
@@ -250,7 +288,13 @@ std::unique_ptr<Application> makeStaticApplication(std::string root,
     error = "the document root " + root + " is not a directory";
     return nullptr;
   }
-  return std::make_unique<StaticApplication>(real, std::move(indexFiles), std::move(extraTypes));
+  const int fd = ::open(real.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "the document root " + root + " cannot be opened";
+    return nullptr;
+  }
+  return std::make_unique<StaticApplication>(real, fd, std::move(indexFiles),
+                                             std::move(extraTypes));
 }
 
 }  // namespace vantomer::host

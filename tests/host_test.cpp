@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -111,6 +113,16 @@ TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
   host.dir.write("www/plain.html", "<p>plain</p>");
   host.dir.write("www/sub/index.tm", kPage);
   host.dir.write("secret.txt", "outside the root");
+  host.dir.write("www/.hidden.txt", "hidden");
+  // Links that stay inside the root are followed, relative or absolute; one
+  // that leads out is not, nor is a FIFO opened (it would stall a thread).
+  std::filesystem::create_symlink("plain.html", host.dir.file("www/relative-link.html"));
+  std::filesystem::create_symlink(host.dir.file("www/plain.html"),
+                                  host.dir.file("www/absolute-link.html"));
+  std::filesystem::create_symlink("../secret.txt", host.dir.file("www/escape.txt"));
+  std::filesystem::create_symlink(host.dir.file("secret.txt"), host.dir.file("www/escape2.txt"));
+  std::filesystem::create_symlink("..", host.dir.file("www/up"));
+  ASSERT_EQ(::mkfifo(host.dir.file("www/fifo.txt").c_str(), 0644), 0);
   host.start({"--root", host.dir.file("www"), "--mime", ".tm=" + kPageType});
 
   struct Case {
@@ -128,6 +140,14 @@ TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
       {"/../secret.txt", kPc, 404, "text/plain; charset=utf-8", {}},
       {"/%2e%2e/secret.txt", kPc, 404, "text/plain; charset=utf-8", {}},
       {"/missing.tm", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/.hidden.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/relative-link.html", kPc, 200, "text/html", {"<p>plain</p>"}},
+      {"/absolute-link.html", kPc, 200, "text/html", {"<p>plain</p>"}},
+      {"/escape.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/escape2.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/up/secret.txt", kPc, 404, "text/plain; charset=utf-8", {}},
+      {"/sub/../plain.html", kPc, 200, "text/html", {"<p>plain</p>"}},
+      {"/fifo.txt", kPc, 404, "text/plain; charset=utf-8", {}},
   };
   for (const Case& c : cases) {
     auto response = fetch(host.port, c.url, {{"User-Agent", c.agent}});

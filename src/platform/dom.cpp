@@ -778,7 +778,11 @@ HRESULT Document::parse(std::string_view bytes, const char* encoding, int option
 }
 
 HRESULT Document::loadXML(std::string_view utf8, bool& loaded) {
-  return parse(utf8, "UTF-8", XML_PARSE_IGNORE_ENC, loaded);
+  // No encoding named: libxml2 then reads UTF-8 in place, where naming it
+  // would send every byte through its UTF-8 to UTF-8 converter. A declared
+  // encoding is ignored, and text without NUL bytes that is valid UTF-8 is
+  // never detected as anything else.
+  return parse(utf8, nullptr, XML_PARSE_IGNORE_ENC, loaded);
 }
 
 HRESULT Document::load(const std::string& path, bool& loaded) {
