@@ -12,6 +12,7 @@ namespace {
 constexpr std::size_t kMaxAllocation = 64u * 1024 * 1024;
 constexpr std::size_t kMaxRequestMemory = 256u * 1024 * 1024;
 constexpr int kMaxRawDepth = 8;
+constexpr std::size_t kKeptRawBuffer = 256 * 1024;
 
 std::string_view headerName(std::string_view name) {
   if (!name.empty() && name.back() == ':') name.remove_suffix(1);
@@ -94,7 +95,10 @@ BOOL copyOut(const std::string& value, LPVOID buffer, LPDWORD size) {
 }
 
 FilterConnection::FilterConnection(const FilterModule& module, ConnectionInfo info, Sink sink)
-    : module_(module), info_(std::move(info)), sink_(std::move(sink)) {
+    : module_(module),
+      info_(std::move(info)),
+      sink_(std::move(sink)),
+      rawBuffers_(kMaxRawDepth + 1) {
   context_.cbSize = sizeof context_;
   context_.Revision = HTTP_FILTER_REVISION;
   context_.ServerContext = this;
@@ -166,7 +170,10 @@ void FilterConnection::sendRawData(std::string_view block) { rawData(block); }
 
 void FilterConnection::rawData(std::string_view block) {
   if (block.empty()) return;
-  std::string buffer(block);
+  // The filter may change the block in place: it gets a copy, in a buffer
+  // kept per nesting level so that requests do not allocate one each.
+  std::string& buffer = rawBuffers_[static_cast<std::size_t>(rawDepth_)];
+  buffer.assign(block);
   HTTP_FILTER_RAW_DATA raw{};
   raw.pvInData = buffer.data();
   raw.cbInData = static_cast<DWORD>(buffer.size());
@@ -176,9 +183,11 @@ void FilterConnection::rawData(std::string_view block) {
     notify(SF_NOTIFY_SEND_RAW_DATA, &raw);
     --rawDepth_;
   }
-  if (!raw.pvInData || raw.cbInData == 0 || discard_ || clientGone_) return;
-  if (!sink_(std::string_view(static_cast<const char*>(raw.pvInData), raw.cbInData)))
+  if (raw.pvInData && raw.cbInData != 0 && !discard_ && !clientGone_ &&
+      !sink_(std::string_view(static_cast<const char*>(raw.pvInData), raw.cbInData)))
     clientGone_ = true;
+  // One large page must not stay with an idle connection.
+  if (buffer.capacity() > kKeptRawBuffer) std::string().swap(buffer);
 }
 
 void FilterConnection::endOfRequest() { notify(SF_NOTIFY_END_OF_REQUEST, nullptr); }

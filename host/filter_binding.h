@@ -95,6 +95,7 @@ class FilterConnection {
   std::vector<std::unique_ptr<unsigned char[]>> memory_;
   std::size_t memoryBytes_ = 0;
   int rawDepth_ = 0;
+  std::vector<std::string> rawBuffers_;
   bool finished_ = false;
   bool closeRequested_ = false;
   bool discard_ = false;
