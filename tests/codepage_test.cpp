@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <string>
 #include <thread>
@@ -85,6 +86,44 @@ TEST(CodePage, MissingCharactersBecomeQuestionMarks) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(encoded(c.codePage, c.utf8), c.bytes);
   }
+}
+
+// Code page 932 is written from a table made once from iconv's answers: every
+// character of the Basic Multilingual Plane must come out as iconv alone
+// writes it, and so must the characters around each one.
+TEST(CodePage, ShiftJisMatchesIconvForEveryCharacter) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::string text;
+  std::string expected;
+  for (char32_t c = 0x20; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string utf8;
+    if (c < 0x80) {
+      utf8 = static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    char out[8];
+    char* in = utf8.data();
+    std::size_t inLeft = utf8.size();
+    char* dst = out;
+    std::size_t dstLeft = sizeof out;
+    if (iconv(cd, &in, &inLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1)) {
+      expected += '?';
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else {
+      expected.append(out, static_cast<std::size_t>(dst - out));
+    }
+    text += utf8;
+  }
+  iconv_close(cd);
+  EXPECT_TRUE(encoded(932, text) == expected);
+  // ISO-2022-JP starts from the same bytes (the IBM row has no JIS form).
+  EXPECT_EQ(encoded(50220, "\xE2\x80\x95\xEF\xBD\x9E\xE2\x85\xB0"), "\x1B$B!=!A\x1B(B?");
 }
 
 TEST(CodePage, InvalidBytesDecodeToReplacementCharacter) {

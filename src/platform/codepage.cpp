@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -124,6 +126,18 @@ std::size_t scanUtf8(const unsigned char* p, std::size_t n, std::size_t& invalid
   return 0;
 }
 
+// The first byte at or after i that is not ASCII, or n; eight at a time.
+std::size_t skipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
+  while (i + 8 <= n) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if (word & 0x8080808080808080ull) break;
+    i += 8;
+  }
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
 // Copies valid UTF-8 and puts U+FFFD for every maximal invalid subpart.
 void sanitizeUtf8(std::string_view in, std::string& out) {
   out.clear();
@@ -134,7 +148,7 @@ void sanitizeUtf8(std::string_view in, std::string& out) {
   std::size_t i = 0;
   while (i < n) {
     if (p[i] < 0x80) {
-      ++i;
+      i = skipAscii(p, i, n);
       continue;
     }
     std::size_t bad = 0;
@@ -265,8 +279,8 @@ HRESULT iconvEncode(const CodePage& cp, std::string_view utf8, std::string& out)
     if (asciiCompatible(cp.number)) {
       // Markup is mostly ASCII, which these code pages write unchanged:
       // copy it and give iconv only the runs around other characters.
-      std::size_t ascii = pos;
-      while (ascii < utf8.size() && byteAt(ascii) < 0x80) ++ascii;
+      const std::size_t ascii =
+          skipAscii(reinterpret_cast<const unsigned char*>(utf8.data()), pos, utf8.size());
       if (ascii > pos) {
         if (out.size() - used < ascii - pos) out.resize(used + (ascii - pos) + 64);
         std::memcpy(out.data() + used, utf8.data() + pos, ascii - pos);
@@ -336,6 +350,151 @@ HRESULT iconvDecode(const CodePage& cp, std::string_view bytes, std::string& utf
   return S_OK;
 }
 
+// --- Code page 932 through a table ------------------------------------------
+
+// glibc converts UTF-8 to CP932 at about forty instructions a byte. The
+// table holds iconv's own answer for every character of the Basic
+// Multilingual Plane (the code page has none beyond it), asked once per
+// process: 0 for a character it lacks, a byte below 0x100, or a lead and
+// trail byte.
+bool isSjisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+class ShiftJisTable {
+ public:
+  // Null when iconv has no CP932 converter (or memory ran out).
+  static const ShiftJisTable* get() {
+    static const ShiftJisTable* table = build();
+    return table;
+  }
+
+  std::uint16_t code(char32_t c) const { return codes_[c]; }
+
+ private:
+  static const ShiftJisTable* build() {
+    try {
+      auto table = std::make_unique<ShiftJisTable>();
+      if (!table->fill()) return nullptr;
+      return table.release();  // lives as long as the process
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+
+  // Converts the characters in blocks; every CP932 character's length shows
+  // in its first byte, so the output splits back into one code per input
+  // character, and a character iconv refuses is skipped and left at 0.
+  bool fill() {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == DescriptorCache::invalid()) return false;
+    constexpr char32_t kBlock = 1024;
+    std::vector<char32_t> characters;
+    std::string in;
+    char buffer[4 * kBlock];
+    bool ok = true;
+    for (char32_t start = 0x80; start < 0x10000 && ok; start += kBlock) {
+      characters.clear();
+      in.clear();
+      for (char32_t c = start; c < start + kBlock && c < 0x10000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        characters.push_back(c);
+        appendUtf8(in, c);
+      }
+      char* src = in.data();
+      std::size_t srcLeft = in.size();
+      std::size_t next = 0;
+      while (srcLeft > 0) {
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        const int error = errno;
+        for (const char* q = buffer; q < dst && next < characters.size(); ++next) {
+          const auto b = static_cast<unsigned char>(*q);
+          if (isSjisLead(b) && q + 1 < dst) {
+            codes_[characters[next]] =
+                static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(q[1]));
+            q += 2;
+          } else {
+            codes_[characters[next]] = b;
+            ++q;
+          }
+        }
+        if (rc != static_cast<std::size_t>(-1)) break;
+        if (error == EILSEQ && next < characters.size()) {
+          const char32_t c = characters[next++];
+          const std::size_t length = c < 0x800 ? 2 : 3;
+          src += length;
+          srcLeft -= length;
+        } else if (error != E2BIG) {
+          ok = false;
+          break;
+        }
+      }
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    return ok;
+  }
+
+  std::uint16_t codes_[0x10000] = {};
+};
+
+HRESULT tableEncode(const ShiftJisTable& table, std::string_view utf8, std::string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t n = utf8.size();
+  // At most two bytes for every character, which takes at least two.
+  out.resize(n);
+  char* dst = out.data();
+  std::size_t i = 0;
+  while (i < n) {
+    if (p[i] < 0x80) {
+      const std::size_t end = skipAscii(p, i, n);
+      std::memcpy(dst, p + i, end - i);
+      dst += end - i;
+      i = end;
+      continue;
+    }
+    std::size_t bad = 0;
+    const std::size_t length = scanUtf8(p + i, n - i, bad);
+    std::uint16_t code = 0;
+    if (length == 2) {
+      code = table.code(static_cast<char32_t>((p[i] & 0x1F) << 6 | (p[i + 1] & 0x3F)));
+    } else if (length == 3) {
+      code = table.code(
+          static_cast<char32_t>((p[i] & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)));
+    }
+    if (code >= 0x100) {
+      *dst++ = static_cast<char>(code >> 8);
+      *dst++ = static_cast<char>(code & 0xFF);
+    } else if (code != 0) {
+      *dst++ = static_cast<char>(code);
+    } else {
+      *dst++ = '?';  // a character the code page lacks, or no UTF-8
+    }
+    i += length ? length : bad;
+  }
+  out.resize(static_cast<std::size_t>(dst - out.data()));
+  return S_OK;
+}
+
+// UTF-8 to code page 932.
+HRESULT shiftJisEncode(std::string_view utf8, std::string& out) {
+  if (const ShiftJisTable* table = ShiftJisTable::get()) return tableEncode(*table, utf8, out);
+  return iconvEncode(*findCodePage(kShiftJis), utf8, out);
+}
+
 // --- ISO-2022-JP family ------------------------------------------------------
 
 constexpr char kEsc = 0x1B;
@@ -371,8 +530,6 @@ uint16_t fullwidthKana(unsigned char kana, int next, bool& consumed) {
   }
   return code;
 }
-
-bool isSjisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 enum class JisMode { Ascii, Kanji, KanaEscape, KanaShift };
 
@@ -431,7 +588,7 @@ class JisWriter {
 
 HRESULT jisEncode(const CodePage& cp, std::string_view utf8, std::string& out) {
   std::string sjis;
-  const HRESULT hr = iconvEncode(*findCodePage(kShiftJis), utf8, sjis);
+  const HRESULT hr = shiftJisEncode(utf8, sjis);
   if (failed(hr)) return hr;
   out.clear();
   out.reserve(sjis.size() + sjis.size() / 4 + 8);
@@ -575,6 +732,7 @@ HRESULT encode(int codePage, std::string_view utf8, std::string& out) {
         sanitizeUtf8(utf8, result);
         return S_OK;
       case Method::Iconv:
+        if (cp->number == kShiftJis) return shiftJisEncode(utf8, result);
         return iconvEncode(*cp, utf8, result);
       case Method::Jis:
         return jisEncode(*cp, utf8, result);
