@@ -4,6 +4,7 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <cstring>
 #include <iostream>
 
 namespace vantomer::host {
@@ -100,14 +101,16 @@ awaitable<void> Connection::run() {
 
 awaitable<std::size_t> Connection::readMore(Duration timeout, error_code& ec) {
   if (inputStart_ > 0) {
-    input_.erase(0, inputStart_);
+    std::memmove(input_.data(), input_.data() + inputStart_, inputEnd_ - inputStart_);
+    inputEnd_ -= inputStart_;
     inputStart_ = 0;
   }
-  const std::size_t used = input_.size();
-  input_.resize(used + kReadBlock);
+  // The buffer only grows: filling a fresh block with zeros for every read
+  // cost more than the read.
+  if (input_.size() < inputEnd_ + kReadBlock) input_.resize(inputEnd_ + kReadBlock);
   const std::size_t n =
-      co_await stream_->readSome(asio::buffer(input_.data() + used, kReadBlock), timeout, ec);
-  input_.resize(used + (ec ? 0 : n));
+      co_await stream_->readSome(asio::buffer(input_.data() + inputEnd_, kReadBlock), timeout, ec);
+  if (!ec) inputEnd_ += n;
   co_return ec ? 0 : n;
 }
 
@@ -169,7 +172,7 @@ awaitable<void> Connection::finish() {
           co_await readMore(std::chrono::duration_cast<Duration>(deadline - Clock::now()), ec);
       if (ec) break;
       drained += n;
-      input_.clear();
+      inputStart_ = inputEnd_ = 0;
     }
   }
   stream_->close();
@@ -185,14 +188,14 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
 
   // The head: an idle wait for its first byte, then the read timeout for the
   // whole of it.
-  bool started = inputStart_ < input_.size();
+  bool started = inputStart_ < inputEnd_;
   Clock::time_point deadline = Clock::now() + limits.readTimeout;
   bool continueSent = false;
   while (!parser.is_done()) {
-    if (inputStart_ < input_.size()) {
+    if (inputStart_ < inputEnd_) {
       error_code ec;
       const std::size_t n =
-          parser.put(asio::buffer(input_.data() + inputStart_, input_.size() - inputStart_), ec);
+          parser.put(asio::buffer(input_.data() + inputStart_, inputEnd_ - inputStart_), ec);
       inputStart_ += n;
       if (ec && ec != http::error::need_more) {
         co_await reject(statusForParseError(ec), exchange);
@@ -200,7 +203,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
       }
       if (!ec && n > 0) continue;
     }
-    if (parser.is_header_done() && !continueSent && inputStart_ == input_.size()) {
+    if (parser.is_header_done() && !continueSent && inputStart_ == inputEnd_) {
       continueSent = true;
       const auto& request = parser.get();
       auto expect = request.find(http::field::expect);

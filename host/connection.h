@@ -55,8 +55,9 @@ class Connection {
 
   ServerShared& shared_;
   std::unique_ptr<ClientStream> stream_;
-  std::string input_;
+  std::string input_;  // bytes read: [inputStart_, inputEnd_)
   std::size_t inputStart_ = 0;
+  std::size_t inputEnd_ = 0;
   std::string output_;
   std::string sending_;
   bool idle_ = false;
