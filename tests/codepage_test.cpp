@@ -197,12 +197,31 @@ TEST(CodePage, MixedTextEncodesLikeItsPieces) {
   }
 }
 
+// Appending writes exactly what a fresh conversion writes, after what is
+// there; every kind of converter, with characters that are missing or invalid.
+TEST(CodePage, AppendingKeepsWhatIsThere) {
+  const std::string text = "a\xE3\x81\x82\xC3\xA9\xFF\xEF\xBD\xB6z";
+  for (int number : {932, 65001, 20932, 50220, 50221, 50222, 1200, 12001, 1252}) {
+    SCOPED_TRACE(number);
+    std::string out = "prefix";
+    ASSERT_EQ(encodeAppend(number, text, out), S_OK);
+    EXPECT_EQ(out, "prefix" + encoded(number, text));
+    const std::string bytes = encoded(number, text);
+    out = "prefix";
+    ASSERT_EQ(decodeAppend(number, bytes, out), S_OK);
+    EXPECT_EQ(out, "prefix" + decoded(number, bytes));
+  }
+}
+
 TEST(CodePage, UnknownNumberIsRefusedAndLeavesOutputAlone) {
   for (int number : {1, 42, 65000, -1, 99999}) {
     std::string out = "untouched";
     EXPECT_EQ(encode(number, "a", out), E_INVALIDARG) << number;
     EXPECT_EQ(out, "untouched");
     EXPECT_EQ(decode(number, "a", out), E_INVALIDARG) << number;
+    EXPECT_EQ(out, "untouched");
+    EXPECT_EQ(encodeAppend(number, "a", out), E_INVALIDARG) << number;
+    EXPECT_EQ(decodeAppend(number, "a", out), E_INVALIDARG) << number;
     EXPECT_EQ(out, "untouched");
     EXPECT_FALSE(isKnown(number));
   }

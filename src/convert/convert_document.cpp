@@ -108,20 +108,19 @@ HRESULT SerializeDocument(const OutputCoordinator& profile, HeldResponse& respon
   // nothing to serialise; that is a failure, not an empty success.
   if (!root) return E_FAIL;
 
+  // Sized from the page as it came, so that the text seldom moves while it
+  // grows: large blocks freed on the way cost more than their copies.
   std::string text;
+  text.reserve(body.size() + body.size() / 4 + 256);
   root.appendXml(text);
   if (profile.htmlMode) toHtmlMode(text);
 
   std::string encoded;
+  encoded.reserve(profile.xmlDeclaration.size() + profile.xmlDtd.size() + text.size() + 64);
+  encoded += profile.xmlDeclaration;
+  encoded += profile.xmlDtd;
   // A code page without a converter must not pass for an empty page.
-  if (failed(codepage::encode(profile.codePage, text, encoded))) return E_FAIL;
-  text.clear();
-  text.shrink_to_fit();
-
-  // The encoder leaves spare capacity, so the short prefix usually goes in
-  // without a new allocation.
-  encoded.insert(0, profile.xmlDtd);
-  encoded.insert(0, profile.xmlDeclaration);
+  if (failed(codepage::encodeAppend(profile.codePage, text, encoded))) return E_FAIL;
   body = std::move(encoded);
 
   const auto header = findHeader(response.headers, "Content-Type");

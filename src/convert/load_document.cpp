@@ -126,16 +126,15 @@ HRESULT LoadDocument(const InputCoordinator& input, HTTP_FILTER_CONTEXT*,
   const std::size_t length =
       nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - body.data()) : body.size();
 
-  // Room for the DOCTYPE and for text that grows in decoding, so that the
-  // DOCTYPE goes in front without another copy of the body.
+  // The DOCTYPE goes in front with no separator, so line numbers in parse
+  // errors count the body's own lines; the body is decoded in after it, with
+  // room for text that grows in decoding.
   std::string source;
   source.reserve(input.docType.size() + length + length / 2 + 64);
-  HRESULT hr =
-      codepage::decode(sourceCodePage(response), std::string_view(body.data(), length), source);
+  source += input.docType;
+  HRESULT hr = codepage::decodeAppend(sourceCodePage(response),
+                                      std::string_view(body.data(), length), source);
   if (failed(hr)) return hr;
-  // The DOCTYPE goes in front with no separator, so line numbers in parse
-  // errors count the body's own lines.
-  source.insert(0, input.docType);
 
   document.setValidateOnParse(false);
   document.setPreserveWhiteSpace(true);

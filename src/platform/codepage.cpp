@@ -138,10 +138,18 @@ std::size_t skipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
   return i;
 }
 
-// Copies valid UTF-8 and puts U+FFFD for every maximal invalid subpart.
+// 3 when a valid three-byte sequence (most Japanese text) starts at p[i],
+// else 0: the common case without the general checks.
+inline std::size_t validTriple(const unsigned char* p, std::size_t i, std::size_t n) {
+  if (i + 2 >= n || (p[i] & 0xF0) != 0xE0 || (p[i + 1] & 0xC0) != 0x80 || (p[i + 2] & 0xC0) != 0x80)
+    return 0;
+  const unsigned c = (p[i] & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6;
+  return c >= 0x800 && (c < 0xD800 || c > 0xDFFF) ? 3 : 0;
+}
+
+// Appends valid UTF-8 and puts U+FFFD for every maximal invalid subpart.
 void sanitizeUtf8(std::string_view in, std::string& out) {
-  out.clear();
-  out.reserve(in.size());
+  out.reserve(out.size() + in.size());
   const auto* p = reinterpret_cast<const unsigned char*>(in.data());
   const std::size_t n = in.size();
   std::size_t runStart = 0;
@@ -149,6 +157,10 @@ void sanitizeUtf8(std::string_view in, std::string& out) {
   while (i < n) {
     if (p[i] < 0x80) {
       i = skipAscii(p, i, n);
+      continue;
+    }
+    if (const std::size_t length = validTriple(p, i, n)) {
+      i += length;
       continue;
     }
     std::size_t bad = 0;
@@ -162,11 +174,7 @@ void sanitizeUtf8(std::string_view in, std::string& out) {
     i += bad;
     runStart = i;
   }
-  if (runStart == 0) {
-    out.assign(in.data(), n);
-  } else {
-    out.append(in.data() + runStart, n - runStart);
-  }
+  out.append(in.data() + runStart, n - runStart);
 }
 
 // --- iconv -----------------------------------------------------------------
@@ -269,9 +277,8 @@ bool asciiCompatible(int number) {
 HRESULT iconvEncode(const CodePage& cp, std::string_view utf8, std::string& out) {
   iconv_t cd = descriptors().get(cp, true);
   if (cd == DescriptorCache::invalid()) return openError();
-  out.clear();
-  out.resize(utf8.size() * static_cast<std::size_t>(cp.unit) + 64);
-  std::size_t used = 0;
+  std::size_t used = out.size();
+  out.resize(used + utf8.size() * static_cast<std::size_t>(cp.unit) + 64);
   std::size_t pos = 0;
   const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
   while (pos < utf8.size()) {
@@ -329,9 +336,8 @@ HRESULT iconvEncode(const CodePage& cp, std::string_view utf8, std::string& out)
 HRESULT iconvDecode(const CodePage& cp, std::string_view bytes, std::string& utf8) {
   iconv_t cd = descriptors().get(cp, false);
   if (cd == DescriptorCache::invalid()) return openError();
-  utf8.clear();
-  utf8.resize(bytes.size() + bytes.size() / 2 + 64);
-  std::size_t used = 0;
+  std::size_t used = utf8.size();
+  utf8.resize(used + bytes.size() + bytes.size() / 2 + 64);
   char* in = const_cast<char*>(bytes.data());
   std::size_t inLeft = bytes.size();
   while (inLeft > 0) {
@@ -428,8 +434,9 @@ HRESULT tableEncode(const ShiftJisTable& table, std::string_view utf8, std::stri
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   const std::size_t n = utf8.size();
   // At most two bytes for every character, which takes at least two.
-  out.resize(n);
-  char* dst = out.data();
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char* dst = out.data() + base;
   std::size_t i = 0;
   while (i < n) {
     if (p[i] < 0x80) {
@@ -440,7 +447,7 @@ HRESULT tableEncode(const ShiftJisTable& table, std::string_view utf8, std::stri
       continue;
     }
     std::size_t bad = 0;
-    const std::size_t length = scanUtf8(p + i, n - i, bad);
+    const std::size_t length = validTriple(p, i, n) ? 3 : scanUtf8(p + i, n - i, bad);
     std::uint16_t code = 0;
     if (length == 2) {
       code = table.code(static_cast<char32_t>((p[i] & 0x1F) << 6 | (p[i + 1] & 0x3F)));
@@ -563,8 +570,7 @@ HRESULT jisEncode(const CodePage& cp, std::string_view utf8, std::string& out) {
   std::string sjis;
   const HRESULT hr = shiftJisEncode(utf8, sjis);
   if (failed(hr)) return hr;
-  out.clear();
-  out.reserve(sjis.size() + sjis.size() / 4 + 8);
+  out.reserve(out.size() + sjis.size() + sjis.size() / 4 + 8);
   JisWriter writer(cp.kana, out);
   const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
   const std::size_t n = sjis.size();
@@ -696,39 +702,73 @@ HRESULT convertInto(std::string& out, Convert convert) {
 
 }  // namespace
 
+namespace {
+
+HRESULT encodeInto(const CodePage& cp, std::string_view utf8, std::string& out) {
+  switch (cp.method) {
+    case Method::Utf8:
+      sanitizeUtf8(utf8, out);
+      return S_OK;
+    case Method::Iconv:
+      if (cp.number == kShiftJis) return shiftJisEncode(utf8, out);
+      return iconvEncode(cp, utf8, out);
+    case Method::Jis:
+      return jisEncode(cp, utf8, out);
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT decodeInto(const CodePage& cp, std::string_view bytes, std::string& utf8) {
+  switch (cp.method) {
+    case Method::Utf8:
+      sanitizeUtf8(bytes, utf8);
+      return S_OK;
+    case Method::Iconv:
+      return iconvDecode(cp, bytes, utf8);
+    case Method::Jis:
+      return jisDecode(bytes, utf8);
+  }
+  return E_INVALIDARG;
+}
+
+// Appends in place; a failure takes back what was appended.
+template <typename Convert>
+HRESULT appendTo(std::string& out, Convert convert) {
+  const std::size_t base = out.size();
+  try {
+    const HRESULT hr = convert(out);
+    if (failed(hr)) out.resize(base);
+    return hr;
+  } catch (const std::bad_alloc&) {
+    out.resize(base);
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace
+
 HRESULT encode(int codePage, std::string_view utf8, std::string& out) {
   const CodePage* cp = findCodePage(resolve(codePage));
   if (!cp) return E_INVALIDARG;
-  return convertInto(out, [&](std::string& result) {
-    switch (cp->method) {
-      case Method::Utf8:
-        sanitizeUtf8(utf8, result);
-        return S_OK;
-      case Method::Iconv:
-        if (cp->number == kShiftJis) return shiftJisEncode(utf8, result);
-        return iconvEncode(*cp, utf8, result);
-      case Method::Jis:
-        return jisEncode(*cp, utf8, result);
-    }
-    return E_INVALIDARG;
-  });
+  return convertInto(out, [&](std::string& result) { return encodeInto(*cp, utf8, result); });
 }
 
 HRESULT decode(int codePage, std::string_view bytes, std::string& utf8) {
   const CodePage* cp = findCodePage(resolve(codePage));
   if (!cp) return E_INVALIDARG;
-  return convertInto(utf8, [&](std::string& result) {
-    switch (cp->method) {
-      case Method::Utf8:
-        sanitizeUtf8(bytes, result);
-        return S_OK;
-      case Method::Iconv:
-        return iconvDecode(*cp, bytes, result);
-      case Method::Jis:
-        return jisDecode(bytes, result);
-    }
-    return E_INVALIDARG;
-  });
+  return convertInto(utf8, [&](std::string& result) { return decodeInto(*cp, bytes, result); });
+}
+
+HRESULT encodeAppend(int codePage, std::string_view utf8, std::string& out) {
+  const CodePage* cp = findCodePage(resolve(codePage));
+  if (!cp) return E_INVALIDARG;
+  return appendTo(out, [&](std::string& target) { return encodeInto(*cp, utf8, target); });
+}
+
+HRESULT decodeAppend(int codePage, std::string_view bytes, std::string& utf8) {
+  const CodePage* cp = findCodePage(resolve(codePage));
+  if (!cp) return E_INVALIDARG;
+  return appendTo(utf8, [&](std::string& target) { return decodeInto(*cp, bytes, target); });
 }
 
 std::size_t utf16Length(std::string_view utf8) {

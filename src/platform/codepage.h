@@ -27,6 +27,11 @@ HRESULT encode(int codePage, std::string_view utf8, std::string& out);
 // for a known number. An unknown number gives E_INVALIDARG.
 HRESULT decode(int codePage, std::string_view bytes, std::string& utf8);
 
+// As encode and decode, appending to out, which must not hold the input; on
+// failure out keeps what it had.
+HRESULT encodeAppend(int codePage, std::string_view utf8, std::string& out);
+HRESULT decodeAppend(int codePage, std::string_view bytes, std::string& utf8);
+
 // Number of UTF-16 units the UTF-8 text takes (invalid bytes count one each).
 std::size_t utf16Length(std::string_view utf8);
 
