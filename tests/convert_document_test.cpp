@@ -133,6 +133,39 @@ TEST(ConvertDocumentTest, IXhtmlSwitchesTheWapSteps) {
             "<div style=\"display:-wap-marquee; -wap-marquee-style:slide; \">m</div>");
 }
 
+// Each step works on what the earlier steps left: fields inside a dropped
+// k-carrier are gone, fields unwrapped from a kept one or moved into a
+// marquee's div are converted in their new places, in document order.
+TEST(ConvertDocumentTest, StepsSeeTheTreeTheEarlierStepsLeft) {
+  auto profile = offlineProfile();  // the "pc" family
+  profile->iXHTML = true;
+  const std::string n = "-wap-input-format:&quot;*&lt;ja:n&gt;&quot;; ";
+  const std::string h = "-wap-input-format:&quot;*&lt;ja:h&gt;&quot;; ";
+  const struct {
+    std::string page;
+    std::string body;
+  } cases[] = {
+      {"<p><k-carrier i=\"true\"><input k-mode=\"jp\"/></k-carrier><input k-mode=\"n\"/></p>",
+       "<p><input style=\"" + n + "\"/></p>"},
+      {"<p><k-carrier pc=\"true\"><k-carrier i=\"true\"><textarea k-mode=\"jp\"/></k-carrier>"
+       "<textarea k-mode=\"jp\"/></k-carrier></p>",
+       "<p><textarea style=\"" + h + "\"/></p>"},
+      {"<p><marquee><k-carrier pc=\"true\"><input k-mode=\"n\"/></k-carrier></marquee>"
+       "<input istyle=\"1\"/></p>",
+       "<p><div style=\"display:-wap-marquee; \"><input style=\"" + n +
+           "\"/></div><input style=\"" + h + "\"/></p>"},
+      {"<p><marquee><marquee>x</marquee></marquee></p>",
+       "<p><div style=\"display:-wap-marquee; \"><div style=\"display:-wap-marquee; "
+       "\">x</div></div>"
+       "</p>"},
+  };
+  for (const auto& c : cases) {
+    const auto out = convertPage(*profile, c.page);
+    ASSERT_EQ(out.converted, S_OK) << c.page;
+    EXPECT_EQ(out.body, c.body) << c.page;
+  }
+}
+
 TEST(ConvertDocumentTest, EmojiAreRenderedBeforeTheirCarrierIsDropped) {
   // An emoji the image step cannot render fails that step only: the
   // k-carrier step still runs and the page still goes out.

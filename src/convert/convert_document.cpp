@@ -1,6 +1,7 @@
 #include "convert/convert_document.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,25 +23,50 @@ HRESULT RenderKEmoji(const OutputCoordinator& profile, dom::Document& document, 
   return renderEmoji(profile, emojiTable(), document, node, replacement);
 }
 
+// The elements the steps work on, gathered in one walk of the tree before
+// the first step.
+enum CandidateList : std::size_t { kEmojis, kCarriers, kFormFields, kMarquees };
+
+const std::vector<dom::ElementName>& candidateNames() {
+  static const std::vector<dom::ElementName> names = {{"k-emoji", kEmojis},
+                                                      {"k-carrier", kCarriers},
+                                                      {"input", kFormFields},
+                                                      {"textarea", kFormFields},
+                                                      {"marquee", kMarquees}};
+  return names;
+}
+
 struct ConversionStep {
-  std::string_view pattern;
+  CandidateList list;
+  std::string_view attribute;  // the elements must carry it; empty: any
   NodeHandler handler;
   // Only the k-carrier step drops a node that gets no replacement.
   bool removeWithoutReplacement;
 };
 
-constexpr ConversionStep kEmojiStep{"//k-emoji", RenderKEmoji, false};
-constexpr ConversionStep kCarrierStep{"//k-carrier", ConvertKCarrier, true};
-constexpr ConversionStep kModeStep{"//input[@k-mode]|//textarea[@k-mode]", ConvertKMode, false};
-constexpr ConversionStep kMarqueeStep{"//marquee", ConvertMarquee, false};
-constexpr ConversionStep kIStyleStep{"//input[@istyle]|//textarea[@istyle]", ConvertIStyle, false};
+constexpr ConversionStep kEmojiStep{kEmojis, {}, RenderKEmoji, false};
+constexpr ConversionStep kCarrierStep{kCarriers, {}, ConvertKCarrier, true};
+constexpr ConversionStep kModeStep{kFormFields, "k-mode", ConvertKMode, false};
+constexpr ConversionStep kMarqueeStep{kMarquees, {}, ConvertMarquee, false};
+constexpr ConversionStep kIStyleStep{kFormFields, "istyle", ConvertIStyle, false};
 
 HRESULT runStep(const ConversionStep& step, const OutputCoordinator& profile,
-                dom::Document& document) {
+                dom::Document& document, const std::vector<std::vector<dom::Node>>& candidates) {
+  // The step's nodes are those a selection made now would find: the
+  // candidates still in the tree (earlier steps drop some) that now carry the
+  // attribute (the k-mode step gives istyle). No step makes an element that a
+  // later one looks for, and none changes the order of the others. The
+  // snapshot's length is fixed here: nodes the step creates are not visited.
   std::vector<dom::Node> nodes;
-  HRESULT outcome = document.selectNodes(step.pattern, nodes);
-  // The snapshot's length is fixed here: nodes the step creates are not
-  // visited.
+  try {
+    for (const dom::Node& node : candidates[step.list]) {
+      if (node.inDocument() && (step.attribute.empty() || node.hasAttribute(step.attribute)))
+        nodes.push_back(node);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  HRESULT outcome = S_OK;
   for (std::size_t i = 0; i < nodes.size() && succeeded(outcome); ++i) {
     const dom::Node node = nodes[i];
     dom::Node replacement;
@@ -87,13 +113,16 @@ HRESULT ConvertDocument(const OutputCoordinator& profile, HTTP_FILTER_CONTEXT* p
   }
   if (failed(result)) return result;
 
+  std::vector<std::vector<dom::Node>> candidates;
+  result = document.collectElements(candidateNames(), candidates);
+  if (failed(result)) return result;
   // A failure in the emoji or k-carrier step only ends that step.
-  runStep(kEmojiStep, profile, document);
-  runStep(kCarrierStep, profile, document);
-  result = runStep(kModeStep, profile, document);
+  runStep(kEmojiStep, profile, document, candidates);
+  runStep(kCarrierStep, profile, document, candidates);
+  result = runStep(kModeStep, profile, document, candidates);
   if (succeeded(result) && profile.iXHTML) {
-    runStep(kMarqueeStep, profile, document);
-    result = runStep(kIStyleStep, profile, document);
+    runStep(kMarqueeStep, profile, document, candidates);
+    result = runStep(kIStyleStep, profile, document, candidates);
   }
   if (failed(result)) return result;
   return SerializeDocument(profile, response, body, document);

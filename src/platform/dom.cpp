@@ -380,6 +380,10 @@ Node Node::parentNode() const {
   return Node(node_->parent);
 }
 
+bool Node::inDocument() const {
+  return node_ != nullptr && node_->type != XML_ATTRIBUTE_NODE && detail::inDocumentTree(node_);
+}
+
 Node Node::firstChild() const {
   // An entity reference's children are its declaration, not tree nodes.
   if (node_ == nullptr || node_->type == XML_ENTITY_REF_NODE) return Node();
@@ -404,6 +408,11 @@ HRESULT Node::getAttribute(std::string_view name, std::string& value) const {
     return E_OUTOFMEMORY;
   }
   return S_OK;
+}
+
+bool Node::hasAttribute(std::string_view name) const {
+  return node_ != nullptr && node_->type == XML_ELEMENT_NODE &&
+         detail::findAttribute(node_, name) != nullptr;
 }
 
 HRESULT Node::setAttribute(std::string_view name, std::string_view value) {
@@ -677,6 +686,22 @@ HRESULT Document::selectNodes(std::string_view pattern, std::vector<Node>& out) 
   out.clear();
   if (doc_ == nullptr) return E_OUTOFMEMORY;
   return Node(reinterpret_cast<xmlNode*>(doc_)).selectNodes(pattern, out);
+}
+
+HRESULT Document::collectElements(const std::vector<ElementName>& names,
+                                  std::vector<std::vector<Node>>& lists) const {
+  try {
+    std::size_t count = 0;
+    for (const ElementName& n : names) count = std::max(count, n.list + 1);
+    lists.resize(count);
+    for (auto& list : lists) list.clear();
+    if (doc_ == nullptr) return E_OUTOFMEMORY;
+    detail::collectElements(doc_, names, lists);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    for (auto& list : lists) list.clear();
+    return E_OUTOFMEMORY;
+  }
 }
 
 HRESULT Document::selectSingleNode(std::string_view pattern, Node& out) const {

@@ -21,6 +21,12 @@ namespace vantomer::dom {
 // Initialises libxml2 once per process; safe to call from any thread.
 void initialize();
 
+// Elements of one qualified name, gathered into list number list.
+struct ElementName {
+  std::string_view qname;
+  std::size_t list;
+};
+
 enum class NodeType {
   None,
   Element,
@@ -65,12 +71,16 @@ class Node {
   void appendXml(std::string& out) const;
 
   Node parentNode() const;
+  // Whether the node stands in its document's tree (not removed, not new).
+  bool inDocument() const;
   Node firstChild() const;
   Node nextSibling() const;
 
   // S_OK and the value, or S_FALSE and an empty value when absent (an empty
   // attribute is S_OK). E_INVALIDARG when the node is no element.
   HRESULT getAttribute(std::string_view name, std::string& value) const;
+  // Whether the element carries the attribute (false for other nodes).
+  bool hasAttribute(std::string_view name) const;
   HRESULT setAttribute(std::string_view name, std::string_view value);
   // S_OK also when the attribute was absent.
   HRESULT removeAttribute(std::string_view name);
@@ -140,6 +150,11 @@ class Document {
 
   // Selection from the document node.
   HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
+  // One walk of the tree in document order: each element named in names
+  // (matched as selectNodes matches a name) goes to lists[list], which are
+  // cleared first. Several selections in one pass.
+  HRESULT collectElements(const std::vector<ElementName>& names,
+                          std::vector<std::vector<Node>>& lists) const;
   HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
 
   _xmlDoc* raw() const { return doc_; }

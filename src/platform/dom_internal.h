@@ -32,6 +32,10 @@ void appendEntityText(std::string& out, const xmlDoc* doc, const xmlNode* ref);
 // Writes the node and its subtree as XML.
 void serialize(std::string& out, const xmlNode* node);
 
+void collectElements(xmlDoc* doc, const std::vector<ElementName>& names,
+                     std::vector<std::vector<Node>>& lists);
+bool inDocumentTree(const xmlNode* node);
+
 // Selection from context; limit 0 means all matches.
 HRESULT select(xmlNode* context, std::string_view pattern, std::vector<Node>& out,
                std::size_t limit);

@@ -83,11 +83,6 @@ bool matches(const xmlNode* element, const Step& step) {
   return step.attribute.empty() || findAttribute(element, step.attribute) != nullptr;
 }
 
-bool inDocumentTree(const xmlNode* node) {
-  while (node->parent != nullptr) node = node->parent;
-  return node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE;
-}
-
 HRESULT selectFast(xmlNode* context, const std::vector<Step>& steps, std::vector<Node>& out,
                    size_t limit) {
   bool anyChildStep = false;
@@ -191,6 +186,34 @@ HRESULT selectXPath(xmlNode* context, std::string_view pattern, std::vector<Node
 }
 
 }  // namespace
+
+bool inDocumentTree(const xmlNode* node) {
+  while (node->parent != nullptr) node = node->parent;
+  return node->type == XML_DOCUMENT_NODE || node->type == XML_HTML_DOCUMENT_NODE;
+}
+
+void collectElements(xmlDoc* doc, const std::vector<ElementName>& names,
+                     std::vector<std::vector<Node>>& lists) {
+  xmlNode* root = reinterpret_cast<xmlNode*>(doc);
+  xmlNode* cur = root->children;
+  while (cur != nullptr) {
+    if (cur->type == XML_ELEMENT_NODE) {
+      for (const ElementName& n : names) {
+        if (qnameIs(cur->ns, cur->name, n.qname)) {
+          lists[n.list].emplace_back(cur);
+          break;
+        }
+      }
+      if (cur->children != nullptr) {
+        cur = cur->children;
+        continue;
+      }
+    }
+    while (cur != root && cur->next == nullptr) cur = cur->parent;
+    if (cur == root) break;
+    cur = cur->next;
+  }
+}
 
 HRESULT select(xmlNode* context, std::string_view pattern, std::vector<Node>& out, size_t limit) {
   std::vector<Step> steps;
