@@ -380,25 +380,17 @@ void appendUtf8(std::string& out, char32_t c) {
 // trail byte.
 class ShiftJisTable {
  public:
-  // Null when iconv has no CP932 converter (or memory ran out).
+  // Null when iconv has no CP932 converter. Static storage, not the heap:
+  // the module may be unloaded, and nothing would free it then.
   static const ShiftJisTable* get() {
-    static const ShiftJisTable* table = build();
-    return table;
+    static ShiftJisTable table;
+    static const bool filled = table.fill();
+    return filled ? &table : nullptr;
   }
 
   std::uint16_t code(char32_t c) const { return codes_[c]; }
 
  private:
-  static const ShiftJisTable* build() {
-    try {
-      auto table = std::make_unique<ShiftJisTable>();
-      if (!table->fill()) return nullptr;
-      return table.release();  // lives as long as the process
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
-  }
-
   // One character a call: glibc reconverts a call's input from its start
   // after each character it refuses, and most characters are refused, so
   // longer calls cost far more (about 2 ms in all this way).
