@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build test demo test-sanitize fuzz bench load format clean
+.PHONY: all setup configure build test demo test-sanitize fuzz bench bench-count load format clean
 
 all: build
 
@@ -38,6 +38,12 @@ fuzz: setup
 # Conversion against the bare libxml2 floor and an XSLT peer (build-bench/).
 bench: setup
 	@JOBS=$(JOBS) ./bench/run.sh
+
+# The same comparison in instructions counted by callgrind (steady on a busy
+# machine; about 3 minutes).
+bench-count:
+	@VANTOMER_SETUP_EXTRA="valgrind" ./scripts/setup.sh
+	@JOBS=$(JOBS) ./bench/count.sh
 
 # wrk against `vantomer serve` and nginx on 127.0.0.1 (installs nginx, wrk).
 load:
