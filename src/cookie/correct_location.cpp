@@ -34,7 +34,7 @@ HRESULT correctLocation(const OutputCoordinator& /*profile*/, HTTP_FILTER_CONTEX
     }
     // Without a base directory the path is taken from the root, or it
     // would run into the host.
-    if (!url.path.empty() && url.path[0] != '/') url.path.insert(0, "/");
+    if (!url.path.empty() && url.path[0] != '/') url.path = '/' + url.path;
   }
   location->second = url.format();
   return S_OK;
