@@ -113,22 +113,41 @@ if [[ $type != application/xhtml+xml* ]] || ! grep -q 'encoding="Shift_JIS"' "$w
   exit 1
 fi
 
-# One wrk run: requests per second, latency percentiles, errors.
+# CPU time (clock ticks) used so far by the processes given.
+ticks() {
+  local total=0 pid
+  for pid in "$@"; do
+    total=$((total + $(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)))
+  done
+  echo "$total"
+}
+hz=$(getconf CLK_TCK)
+
+# One wrk run: requests per second, latency percentiles, errors, and the
+# server's CPU time per request.
 measure() {
   local label=$1 server=$2 port=$3 path=$4 out
+  local -a procs
+  if [[ $server == vantomer ]]; then procs=("${pids[0]}"); else mapfile -t procs < <(pgrep -P "${pids[1]}"); fi
+  local before
+  before=$(ticks "${procs[@]}")
   out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H "User-Agent: $agent" \
     "http://127.0.0.1:$port$path")
+  local used=$(($(ticks "${procs[@]}") - before))
   local rps p50 p90 p99 errors
   rps=$(awk '/^Requests\/sec:/ {print $2}' <<<"$out")
   p50=$(awk '$1 == "50%" {print $2}' <<<"$out")
   p90=$(awk '$1 == "90%" {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
   errors=$(awk '/Non-2xx or 3xx responses:/ {n += $NF} /Socket errors:/ {gsub(",", ""); n += $4 + $6 + $8 + $10} END {print n + 0}' <<<"$out")
-  printf '%-26s %-9s %10s %9s %9s %9s %7s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors"
+  local requests cpu
+  requests=$(awk '/requests in/ {print $1}' <<<"$out")
+  cpu=$(awk -v t="$used" -v hz="$hz" -v n="$requests" 'BEGIN {printf "%.0fus", n ? t / hz * 1e6 / n : 0}')
+  printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors" "$cpu"
 }
 
 echo "wrk: $threads threads, $connections connections, ${seconds}s per run, User-Agent: $agent"
-printf '%-26s %-9s %10s %9s %9s %9s %7s\n' run server req/s p50 p90 p99 errors
+printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
 for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB page" \
   "bench-100k.tm:converted 100 KB page" "static-10k.html:static 10 KB HTML" \
   "image.png:static PNG"; do
@@ -137,4 +156,5 @@ for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB pag
   measure "$label" vantomer "$vport" "$path"
   measure "$label" nginx "$nport" "$path"
 done
-echo "(nginx sends the .tm pages unconverted; both servers and wrk share this machine's cores)"
+echo "(nginx sends the .tm pages unconverted; both servers and wrk share this machine's cores;"
+echo " cpu/req: the server's CPU time per request, its worker processes for nginx)"
