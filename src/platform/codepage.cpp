@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -691,10 +690,6 @@ HRESULT convertInto(std::string& out, Convert convert) {
     return E_OUTOFMEMORY;
   }
 }
-
-}  // namespace
-
-namespace {
 
 HRESULT encodeInto(const CodePage& cp, std::string_view utf8, std::string& out) {
   switch (cp.method) {
