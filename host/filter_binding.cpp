@@ -79,6 +79,15 @@ bool setHeaderIn(Headers& headers, std::string_view name, std::string_view value
   return true;
 }
 
+// A missing value is ENOENT; a present one is copied out.
+BOOL copyValue(const std::optional<std::string>& value, LPVOID buffer, LPDWORD size) {
+  if (!value) {
+    errno = ENOENT;
+    return FALSE;
+  }
+  return copyOut(*value, buffer, size);
+}
+
 }  // namespace
 
 BOOL copyOut(const std::string& value, LPVOID buffer, LPDWORD size) {
@@ -298,12 +307,7 @@ BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !size) return FALSE;
-    std::optional<std::string> value = c->serverVariable(name);
-    if (!value) {
-      errno = ENOENT;
-      return FALSE;
-    }
-    return copyOut(*value, buffer, size);
+    return copyValue(c->serverVariable(name), buffer, size);
   } catch (...) {
     return FALSE;
   }
@@ -357,12 +361,7 @@ BOOL FilterConnection::requestGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LP
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !size) return FALSE;
-    std::optional<std::string> value = c->requestHeader(name);
-    if (!value) {
-      errno = ENOENT;
-      return FALSE;
-    }
-    return copyOut(*value, buffer, size);
+    return copyValue(c->requestHeader(name), buffer, size);
   } catch (...) {
     return FALSE;
   }
@@ -393,12 +392,7 @@ BOOL FilterConnection::responseGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
   try {
     FilterConnection* c = self(pfc);
     if (!c || !name || !size || !c->response_) return FALSE;
-    std::optional<std::string> value = findHeader(c->response_->headers, headerName(name));
-    if (!value) {
-      errno = ENOENT;
-      return FALSE;
-    }
-    return copyOut(*value, buffer, size);
+    return copyValue(findHeader(c->response_->headers, headerName(name)), buffer, size);
   } catch (...) {
     return FALSE;
   }
