@@ -14,7 +14,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <boost/regex.hpp>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "config/load_settings.h"
-#include "convert/convert_document.h"
+#include "config/select_profile.h"
 #include "convert/load_document.h"
-#include "filter/process_objects.h"
+#include "filter/convert_page.h"
+#include "filter/filter.h"
 #include "platform/dom.h"
 
 namespace {
@@ -62,56 +61,38 @@ std::string readFile(const std::string& path) {
   return text.str();
 }
 
-// The server variables a converted request reads; a stock key only where asked.
-struct BenchHost {
-  HTTP_FILTER_CONTEXT pfc{};
-  std::string stockKey;
+// The example settings and emoji table, as the module loads them.
+Filter& theFilter() {
+  static Filter filter;
+  return filter;
+}
 
-  BenchHost() {
-    pfc.cbSize = sizeof(pfc);
-    pfc.Revision = HTTP_FILTER_REVISION;
-    pfc.ServerContext = this;
-    pfc.GetServerVariable = &BenchHost::getServerVariable;
-  }
+// The request a converted page belongs to; a stock key only where asked.
+RequestFacts benchRequest(bool withKey) {
+  RequestFacts request;
+  request.userAgent = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
+  request.host = "m.example.jp";
+  request.basePath = "/news/index.tm";
+  if (withKey) request.stockKey = "ABCDEFGHIJKLMNOP";
+  return request;
+}
 
-  static BOOL getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-    const auto* host = static_cast<const BenchHost*>(pfc->ServerContext);
-    std::string value;
-    if (std::strcmp(name, "URL") == 0) {
-      value = "/news/index.tm";
-    } else if (std::strcmp(name, "HTTP_HOST") == 0) {
-      value = "m.example.jp";
-    } else if (std::strcmp(name, "HTTP_USER_AGENT") == 0) {
-      value = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
-    } else if (std::strcmp(name, "HTTP_X_COOKIE_STOCK_KEY") == 0 && !host->stockKey.empty()) {
-      value = host->stockKey;
-    } else {
-      return FALSE;
-    }
-    if (value.size() + 1 > *size) return FALSE;
-    std::memcpy(buffer, value.c_str(), value.size() + 1);
-    *size = static_cast<DWORD>(value.size() + 1);
-    return TRUE;
-  }
-};
-
-HRESULT convertOnce(const Page& page, const OutputCoordinator& profile, BenchHost& host,
+HRESULT convertOnce(const Page& page, const OutputCoordinator& profile, const RequestFacts& request,
                     ResponseBody* out = nullptr) {
   HeldResponse response = page.response;
   ResponseBody body = page.body;
   dom::Document document;
-  HRESULT hr = LoadDocument(inputCoordinator(), &host.pfc, response, body, document);
-  if (hr == S_OK) hr = ConvertDocument(profile, &host.pfc, response, body, document);
+  HRESULT hr = LoadDocument(theFilter().input(), response, body, document);
+  if (hr == S_OK) hr = convertPage(theFilter(), profile, request, response, body, document);
   benchmark::DoNotOptimize(body.data());
   if (out) *out = std::move(body);
   return hr;
 }
 
 void BM_Convert(benchmark::State& state, const Page* page, const Family* family, bool withKey) {
-  BenchHost host;
-  if (withKey) host.stockKey = "ABCDEFGHIJKLMNOP";
+  const RequestFacts request = benchRequest(withKey);
   for (auto _ : state) {
-    if (convertOnce(*page, *family->profile, host) != S_OK) {
+    if (convertOnce(*page, *family->profile, request) != S_OK) {
       state.SkipWithError("conversion failed");
       break;
     }
@@ -278,9 +259,7 @@ std::string checkAwkwardPage(const std::vector<Family>& families) {
     alarm(30);
     for (const Family& family : families) {
       for (const bool withKey : {false, true}) {
-        BenchHost host;
-        if (withKey) host.stockKey = "ABCDEFGHIJKLMNOP";
-        if (convertOnce(page, *family.profile, host) != S_OK) _exit(2);
+        if (convertOnce(page, *family.profile, benchRequest(withKey)) != S_OK) _exit(2);
       }
     }
     _exit(0);
@@ -300,18 +279,11 @@ std::string checkAwkwardPage(const std::vector<Family>& families) {
 
 int main(int argc, char** argv) {
   dom::initialize();
-  const std::string settingsPath = kSourceDir + "/examples/Vantomer.setting";
+  const std::string examples = kSourceDir + "/examples";
   std::string problem;
-  if (failed(loadSettings(settingsPath,
-                          SettingsTargets{filterSettings(), inputCoordinator(), profileList(),
-                                          cookieStocker().timeoutMinutes},
-                          &problem)) ||
-      profileList().empty()) {
-    std::fprintf(stderr, "bench: %s does not load: %s\n", settingsPath.c_str(), problem.c_str());
-    return 1;
-  }
-  if (failed(emojiTable().load(kSourceDir + "/examples/Emoji.setting"))) {
-    std::fprintf(stderr, "bench: the emoji table does not load\n");
+  if (!theFilter().load(examples, &problem) || theFilter().profiles().empty()) {
+    std::fprintf(stderr, "bench: the settings in %s do not load: %s\n", examples.c_str(),
+                 problem.c_str());
     return 1;
   }
 
@@ -322,12 +294,7 @@ int main(int argc, char** argv) {
       {"jsky", "SoftBank/1.0/910T/TJ001/SN123456789 Browser/NetFront/3.3"},
       {"pc", "Mozilla/5.0 (X11; Linux x86_64) Firefox/115.0"}};
   for (Family& family : families) {
-    for (const auto& profile : profileList()) {
-      if (boost::regex_match(family.userAgent, boost::regex(profile->uaPattern))) {
-        family.profile = profile.get();
-        break;
-      }
-    }
+    family.profile = selectProfile(theFilter().profiles(), family.userAgent);
     if (!family.profile) {
       std::fprintf(stderr, "bench: no profile for %s\n", family.userAgent.c_str());
       return 1;
@@ -343,7 +310,7 @@ int main(int argc, char** argv) {
         "HTTP/1.1 200 OK\r\nContent-Type: text/x-telmark; charset=UTF-8\r\nContent-Length: " +
         std::to_string(text.size()) + "\r\n\r\n" + text;
     parseHeldResponse(held, page->response, page->body);
-    page->parseText = inputCoordinator().docType + page->body;
+    page->parseText = theFilter().input().docType + page->body;
     pages.push_back(std::move(page));
   }
 
@@ -362,10 +329,9 @@ int main(int argc, char** argv) {
     const std::string dir = argv[i] + 7;
     iconv_t cd = iconv_open("CP932", "UTF-8");
     for (const auto& page : pages) {
-      BenchHost host;
       ResponseBody converted;
       std::string transformed;
-      convertOnce(*page, *families[0].profile, host, &converted);
+      convertOnce(*page, *families[0].profile, benchRequest(false), &converted);
       transformOnce(*page, cd, transformed);
       std::ofstream(dir + "/" + page->name + "-filter.html", std::ios::binary) << converted;
       std::ofstream(dir + "/" + page->name + "-xslt.html", std::ios::binary) << transformed;
@@ -378,10 +344,8 @@ int main(int argc, char** argv) {
   for (const auto& page : pages) {
     for (const Family& family : families) {
       for (const bool withKey : {false, true}) {
-        BenchHost host;
-        if (withKey) host.stockKey = "ABCDEFGHIJKLMNOP";
         ResponseBody out;
-        const HRESULT hr = convertOnce(*page, *family.profile, host, &out);
+        const HRESULT hr = convertOnce(*page, *family.profile, benchRequest(withKey), &out);
         if (hr != S_OK) {
           std::fprintf(stderr, "bench: page %s does not convert for %s (0x%08X)\n",
                        page->name.c_str(), family.name.c_str(), static_cast<unsigned>(hr));

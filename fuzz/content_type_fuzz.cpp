@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "filter/content_type.h"
+#include "http/content_type.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // The host hands the value over NUL-terminated: nothing after a NUL counts.

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "cookie/cookie_format.h"
+#include "http/cookie_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

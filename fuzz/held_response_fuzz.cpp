@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "filter/content_type.h"
-#include "filter/held_response.h"
+#include "http/content_type.h"
+#include "http/held_response.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view captured(reinterpret_cast<const char*>(data), size);

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "filter/lifecycle.h"
-#include "filter/process_objects.h"
 #include "platform/text.h"
 #include "vantomer/httpfilt.h"
 
@@ -168,7 +167,7 @@ bool loadFilter() {
   HTTP_FILTER_VERSION version{};
   version.dwServerFilterVersion = HTTP_FILTER_REVISION;
   if (!vantomer::getFilterVersion(&version)) std::abort();
-  if (vantomer::profileList().empty()) std::abort();  // the settings beside the binary
+  if (vantomer::moduleFilter().profiles().empty()) std::abort();  // the settings beside the binary
   return true;
 }
 
@@ -195,9 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   request.responseHead = std::string(response.substr(0, response.find("\r\n\r\n")));
 
   // One live stock, so that a URL carrying its key reaches restoration.
-  vantomer::cookieStocker().clear();
+  vantomer::moduleFilter().cookieStocker().clear();
   std::string key(kStockKey);
-  vantomer::cookieStocker().capture(key, "sid=1; path=/", request.userAgent);
+  vantomer::moduleFilter().cookieStocker().capture(key, "sid=1; path=/", request.userAgent);
 
   HTTP_FILTER_CONTEXT pfc{};
   pfc.cbSize = sizeof(pfc);

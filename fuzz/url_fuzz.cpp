@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "cookie/url_format.h"
+#include "http/url_format.h"
 
 namespace {
 

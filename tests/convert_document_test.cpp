@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/header_map.h"
+#include "http/header_map.h"
 #include "support/telmark.h"
 
 namespace vantomer {

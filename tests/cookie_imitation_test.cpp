@@ -1,77 +1,33 @@
-// Restoration, capture with link marking and location correction against a
-// tiny stand-in for the host's side of the filter context, with the real DOM
-// and the process-wide stock and settings.
-
-#include "cookie/cookie_imitation.h"
+// Restoration, capture with link marking and location correction on the
+// request's facts, with the real DOM and the in-memory stock.
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "filter/process_objects.h"
+#include "cookie/cookie_stocker.h"
+#include "cookie/correct_location.h"
+#include "cookie/imitate_cookies.h"
+#include "cookie/restore_request_cookies.h"
+#include "http/header_map.h"
 
 namespace vantomer {
 namespace {
 
-// Server variables and request headers, with the host's buffer rules: FALSE
-// when the value and its NUL do not fit.
-class FakeHost {
- public:
-  FakeHost() {
-    pfc.ServerContext = this;
-    pfc.GetServerVariable = &getServerVariable;
-    record.GetHeader = &getHeader;
-    record.SetHeader = &setHeader;
-  }
-  FakeHost(const FakeHost&) = delete;
-
-  HTTP_FILTER_CONTEXT pfc{};
-  HTTP_FILTER_PREPROC_HEADERS record{};
-  std::map<std::string, std::string> variables;
-  std::map<std::string, std::string> headers;  // names with their colon
-  std::vector<std::pair<std::string, std::string>> headersSet;
-  bool refuseSetHeader = false;
-
- private:
-  static FakeHost& self(HTTP_FILTER_CONTEXT* pfc) {
-    return *static_cast<FakeHost*>(pfc->ServerContext);
-  }
-  static BOOL copyOut(const std::map<std::string, std::string>& from, const char* name,
-                      void* buffer, DWORD* size) {
-    auto it = from.find(name);
-    if (it == from.end()) return FALSE;
-    const DWORD needed = static_cast<DWORD>(it->second.size() + 1);
-    if (needed > *size) {
-      *size = needed;
-      return FALSE;
-    }
-    std::memcpy(buffer, it->second.c_str(), needed);
-    *size = needed;
-    return TRUE;
-  }
-  static BOOL getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-    return copyOut(self(pfc).variables, name, buffer, size);
-  }
-  static BOOL getHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-    return copyOut(self(pfc).headers, name, buffer, size);
-  }
-  static BOOL setHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
-    FakeHost& host = self(pfc);
-    if (host.refuseSetHeader) return FALSE;
-    host.headersSet.emplace_back(name, value);
-    host.headers[name] = value;
-    return TRUE;
-  }
-};
-
-std::string stockUnderNewKey(const std::vector<std::string>& setCookies, const char* ua = "UA") {
+std::string stockUnderNewKey(CookieStocker& stock, const std::vector<std::string>& setCookies,
+                             const char* ua = "UA") {
   std::string key;
-  for (const auto& value : setCookies) cookieStocker().capture(key, value, ua);
+  for (const auto& value : setCookies) stock.capture(key, value, ua);
   return key;
+}
+
+RequestFacts handset(const char* userAgent = "UA") {
+  RequestFacts request;
+  request.userAgent = userAgent;
+  return request;
 }
 
 TEST(RestoreRequestCookies, CookieHeaderFromStockAndHandset) {
@@ -79,80 +35,61 @@ TEST(RestoreRequestCookies, CookieHeaderFromStockAndHandset) {
     const char* name;
     std::vector<std::string> stocked;
     std::optional<std::string> sent;  // the handset's own "Cookie:"
-    const char* https;                // nullptr: variable absent
+    bool secure;
     const char* url;
     std::string expected;
   } cases[] = {
-      {"nothing applies", {"a=1; path=/other"}, std::nullopt, nullptr, "/", ""},
-      {"handset wins, sorted", {"a=9", "c=3"}, "b=2; a=1", nullptr, "/", "a=1; b=2; c=3; "},
+      {"nothing applies", {"a=1; path=/other"}, std::nullopt, false, "/", ""},
+      {"handset wins, sorted", {"a=9", "c=3"}, "b=2; a=1", false, "/", "a=1; b=2; c=3; "},
       {"secure request",
        {"s=1; secure", "h=2; HttpOnly", "o=3; foo", "p=4", "sh=5; Secure; HttpOnly"},
        std::nullopt,
-       "ON",
+       true,
        "/",
        "h=2; p=4; s=1; sh=5; "},
       {"plain request",
        {"s=1; secure", "h=2; HttpOnly", "o=3; foo", "p=4", "sh=5; Secure; HttpOnly"},
        std::nullopt,
-       "off",
+       false,
        "/",
        "h=2; p=4; "},
-      {"path prefix with query", {"a=1; path=/a"}, std::nullopt, nullptr, "/a?x=1", "a=1; "},
-      {"path prefix without boundary", {"a=1; path=/a"}, std::nullopt, nullptr, "/abc", "a=1; "},
-      {"path case differs", {"a=1; path=/a"}, std::nullopt, nullptr, "/A", ""},
-      {"path elsewhere", {"a=1; path=/a"}, std::nullopt, nullptr, "/b/a", ""},
+      {"path prefix with query", {"a=1; path=/a"}, std::nullopt, false, "/a?x=1", "a=1; "},
+      {"path prefix without boundary", {"a=1; path=/a"}, std::nullopt, false, "/abc", "a=1; "},
+      {"path case differs", {"a=1; path=/a"}, std::nullopt, false, "/A", ""},
+      {"path elsewhere", {"a=1; path=/a"}, std::nullopt, false, "/b/a", ""},
       {"first path in order wins",
        {"a=shop; path=/shop", "a=root; path=/"},
        std::nullopt,
-       nullptr,
+       false,
        "/shop/x",
        "a=root; "},
-      {"overlong header counts as empty",
-       {"a=1"},
-       std::string(4095, 'x') + "=1",
-       nullptr,
-       "/",
-       "a=1; "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    cookieStocker().clear();
-    FakeHost host;
-    host.variables["HTTP_USER_AGENT"] = "UA";
-    if (c.https) host.variables["HTTPS"] = c.https;
-    if (c.sent) host.headers["Cookie:"] = *c.sent;
-    const std::string key = stockUnderNewKey(c.stocked);
-    ASSERT_EQ(restoreRequestCookies(&host.pfc, &host.record, key, c.url), S_OK);
-    ASSERT_EQ(host.headersSet.size(), 1u);
-    EXPECT_EQ(host.headersSet[0].first, "Cookie:");
-    EXPECT_EQ(host.headersSet[0].second, c.expected);
+    CookieStocker stock;
+    RequestFacts request = handset();
+    request.secure = c.secure;
+    request.cookieHeader = c.sent;
+    const std::string key = stockUnderNewKey(stock, c.stocked);
+    std::string header = "(unset)";
+    ASSERT_EQ(restoreRequestCookies(stock, request, key, c.url, header), S_OK);
+    EXPECT_EQ(header, c.expected);
   }
 }
 
 TEST(RestoreRequestCookies, NoStockForThisHandset) {
-  cookieStocker().clear();
-  FakeHost host;
-  host.variables["HTTP_USER_AGENT"] = "Other";
-  host.headers["Cookie:"] = "mine=1";
-  const std::string key = stockUnderNewKey({"a=1"}, "UA");
+  CookieStocker stock;
+  RequestFacts other = handset("Other");
+  other.cookieHeader = "mine=1";
+  const std::string key = stockUnderNewKey(stock, {"a=1"}, "UA");
 
-  EXPECT_EQ(restoreRequestCookies(&host.pfc, &host.record, "unknown", "/"), S_FALSE);
-  EXPECT_EQ(restoreRequestCookies(&host.pfc, &host.record, key, "/"), S_FALSE);
-  EXPECT_TRUE(host.headersSet.empty());
-  EXPECT_EQ(host.headers["Cookie:"], "mine=1");
+  std::string header = "(unset)";
+  EXPECT_EQ(restoreRequestCookies(stock, other, "unknown", "/", header), S_FALSE);
+  EXPECT_EQ(restoreRequestCookies(stock, other, key, "/", header), S_FALSE);
+  EXPECT_EQ(header, "(unset)");
 
   // Another User-Agent ended the entry for the first handset too.
-  host.variables["HTTP_USER_AGENT"] = "UA";
-  EXPECT_EQ(restoreRequestCookies(&host.pfc, &host.record, key, "/"), S_FALSE);
-}
-
-TEST(RestoreRequestCookies, RefusedHeaderIsAFailure) {
-  cookieStocker().clear();
-  FakeHost host;
-  host.variables["HTTP_USER_AGENT"] = "UA";
-  host.refuseSetHeader = true;
-  const std::string key = stockUnderNewKey({"a=1"});
-  EXPECT_EQ(restoreRequestCookies(&host.pfc, &host.record, key, "/"), E_FAIL);
+  EXPECT_EQ(restoreRequestCookies(stock, handset("UA"), key, "/", header), S_FALSE);
 }
 
 HeldResponse responseWith(std::initializer_list<std::pair<const char*, const char*>> headers) {
@@ -174,8 +111,7 @@ TEST(CorrectLocation, MakesRelativeLocationsAbsolute) {
     const char* location;
     const char* expected;
     bool secure = false;
-    const char* baseName = "";
-    std::map<std::string, std::string> extra = {};
+    std::optional<std::string> basePath = "/shop/cart.asp";
   } cases[] = {
       {"next.html", "http://h.example:8080/shop/next.html"},
       {"/top", "http://h.example:8080/top"},
@@ -191,39 +127,33 @@ TEST(CorrectLocation, MakesRelativeLocationsAbsolute) {
       // A network path keeps its own host and only gains the scheme.
       {"//x.example/p", "http://x.example/p"},
       {"//x.example/p", "https://x.example/p", true},
-      {"next.html",
-       "http://h.example:8080/app/x/next.html",
-       false,
-       "BASE",
-       {{"BASE", "/app/x/page"}}},
-      {"next.html", "http://h.example:8080/shop/next.html", false, "MISSING"},
-      {"next.html", "http://h.example:8080/next.html", false, "BASE", {{"BASE", "page"}}},
-      {"/top", "http://h.example:8080/top", false, "BASE", {{"BASE", "/app/x/page"}}},
+      {"next.html", "http://h.example:8080/app/x/next.html", false, "/app/x/page"},
+      {"next.html", "http://h.example:8080/next.html", false, "page"},
+      {"next.html", "http://h.example:8080/next.html", false, std::nullopt},
+      {"/top", "http://h.example:8080/top", false, "/app/x/page"},
   };
-  const std::string savedBaseName = filterSettings().locationCorrectBasePathSVName;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.location) + " " + c.baseName);
-    FakeHost host;
-    host.variables = {{"HTTP_HOST", "h.example:8080"}, {"URL", "/shop/cart.asp"}};
-    host.variables["HTTPS"] = c.secure ? "on" : "off";
-    for (const auto& [name, value] : c.extra) host.variables[name] = value;
-    filterSettings().locationCorrectBasePathSVName = c.baseName;
+    SCOPED_TRACE(std::string(c.location) + " " + c.basePath.value_or("(none)"));
+    RequestFacts request;
+    request.host = "h.example:8080";
+    request.secure = c.secure;
+    request.basePath = c.basePath;
     HeldResponse response = responseWith({{"location", c.location}});
-    EXPECT_EQ(correctLocation(OutputCoordinator(), &host.pfc, response), S_OK);
+    EXPECT_EQ(correctLocation(request, response), S_OK);
     EXPECT_EQ(headerValue(response, "Location"), c.expected);
   }
-  filterSettings().locationCorrectBasePathSVName = savedBaseName;
 }
 
 class ImitateCookies : public ::testing::Test {
  protected:
   void SetUp() override {
     dom::initialize();
-    cookieStocker().clear();
-    saved = filterSettings();
-    host.variables = {{"HTTP_HOST", "h.example"}, {"HTTP_USER_AGENT", "UA"}};
+    request.host = "h.example";
+    request.userAgent = "UA";
   }
-  void TearDown() override { filterSettings() = saved; }
+  HRESULT imitate(HeldResponse& response) {
+    return imitateCookies(settings, stock, request, response, document);
+  }
 
   void load(const std::string& xml) {
     bool loaded = false;
@@ -241,8 +171,9 @@ class ImitateCookies : public ::testing::Test {
     return values;
   }
 
-  FilterSettings saved;
-  FakeHost host;
+  FilterSettings settings;
+  CookieStocker stock;
+  RequestFacts request;
   dom::Document document;
 };
 
@@ -276,7 +207,7 @@ TEST_F(ImitateCookies, MarksOnlyLinksBackToThisSite) {
       {"/\t/other.example/x", "/\t/other.example/x", S_OK},
       {"http:///other.example/x", "http:///other.example/x", S_OK},
   };
-  host.variables["HTTP_X_COOKIE_STOCK_KEY"] = "K";
+  request.stockKey = "K";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.href);
     // The same URL as a link, as a form and as Location; the result is the
@@ -291,23 +222,22 @@ TEST_F(ImitateCookies, MarksOnlyLinksBackToThisSite) {
     ASSERT_EQ(form.setAttribute("action", c.href), S_OK);
     ASSERT_EQ(root.appendChild(form), S_OK);
     HeldResponse response = responseWith({{"Location", c.href}});
-    EXPECT_EQ(imitateCookies(OutputCoordinator(), &host.pfc, response, document), c.result);
+    EXPECT_EQ(imitate(response), c.result);
     EXPECT_EQ(attributes("//a", "href"), std::vector<std::string>{c.expected});
     EXPECT_EQ(attributes("//form", "action"), std::vector<std::string>{c.expected});
     EXPECT_EQ(headerValue(response, "Location"), c.expected);
   }
-  EXPECT_EQ(cookieStocker().size(), 0u);
+  EXPECT_EQ(stock.size(), 0u);
 }
 
 TEST_F(ImitateCookies, NoCookieNoKeyChangesNothing) {
-  host.variables["HTTP_HOST"] = "h.example";
   load("<html><a href='/x'/><form action='/y'/></html>");
   HeldResponse response = responseWith({{"Location", "/z"}});
-  EXPECT_EQ(imitateCookies(OutputCoordinator(), &host.pfc, response, document), S_OK);
+  EXPECT_EQ(imitate(response), S_OK);
   EXPECT_EQ(attributes("//a", "href"), std::vector<std::string>{"/x"});
   EXPECT_EQ(attributes("//form", "action"), std::vector<std::string>{"/y"});
   EXPECT_EQ(headerValue(response, "Location"), "/z");
-  EXPECT_EQ(cookieStocker().size(), 0u);
+  EXPECT_EQ(stock.size(), 0u);
 }
 
 TEST_F(ImitateCookies, CookiesGoUnderOneNewKeyThatMarksEverything) {
@@ -318,9 +248,9 @@ TEST_F(ImitateCookies, CookiesGoUnderOneNewKeyThatMarksEverything) {
                                         {"Location", "http://h.example/next/page.html"},
                                         {"set-cookie", "lang=ja"}});
   // The last form has no action: the result says so.
-  EXPECT_EQ(imitateCookies(OutputCoordinator(), &host.pfc, response, document), S_FALSE);
+  EXPECT_EQ(imitate(response), S_FALSE);
 
-  ASSERT_EQ(cookieStocker().size(), 1u);
+  ASSERT_EQ(stock.size(), 1u);
   const std::string location = headerValue(response, "Location");
   const std::string prefix = "http://h.example/next/(=";
   ASSERT_EQ(location.compare(0, prefix.size(), prefix), 0) << location;
@@ -329,7 +259,7 @@ TEST_F(ImitateCookies, CookiesGoUnderOneNewKeyThatMarksEverything) {
   const std::string key = location.substr(prefix.size(), end - prefix.size());
   EXPECT_EQ(key.substr(16, 2), "0x");
 
-  auto cookies = cookieStocker().lookup(key, "UA");
+  auto cookies = stock.lookup(key, "UA");
   ASSERT_TRUE(cookies);
   EXPECT_EQ(cookies->size(), 2u);
 
@@ -344,18 +274,16 @@ TEST_F(ImitateCookies, CookiesGoUnderOneNewKeyThatMarksEverything) {
   EXPECT_EQ(headerValue(response, "Set-Cookie"), "sid=1; path=/");
 }
 
-TEST_F(ImitateCookies, KeyAndMarksFromTheSettings) {
-  filterSettings().cookieStockKey = "HTTP_MY_KEY";
-  filterSettings().cookiePaddingMarkL = "~[";
-  filterSettings().cookiePaddingMarkR = "]~";
-  host.variables["HTTP_MY_KEY"] = "given";
-  host.variables["HTTP_X_COOKIE_STOCK_KEY"] = "ignored";
+TEST_F(ImitateCookies, KeyOfTheRequestAndMarksFromTheSettings) {
+  settings.cookiePaddingMarkL = "~[";
+  settings.cookiePaddingMarkR = "]~";
+  request.stockKey = "given";
   load("<html><a href='/x'/></html>");
   HeldResponse response = responseWith({{"Set-Cookie", "a=1"}, {"Location", "y"}});
-  EXPECT_EQ(imitateCookies(OutputCoordinator(), &host.pfc, response, document), S_OK);
+  EXPECT_EQ(imitate(response), S_OK);
   EXPECT_EQ(attributes("//a", "href"), std::vector<std::string>{"/~[given]~x"});
   EXPECT_EQ(headerValue(response, "Location"), "~[given]~y");
-  EXPECT_TRUE(cookieStocker().lookup("given", "UA"));
+  EXPECT_TRUE(stock.lookup("given", "UA"));
 }
 
 }  // namespace

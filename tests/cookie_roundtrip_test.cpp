@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "support/test_host.h"
@@ -130,6 +131,63 @@ TEST_F(CookieRoundTrip, RedirectIsMadeAbsoluteThenMarked) {
     const std::string key = keyIn(location);
     ASSERT_FALSE(key.empty()) << location;
     EXPECT_EQ(location, c.expectedBeforeMark + ("(=" + key + "=)") + c.expectedAfterMark);
+  }
+}
+
+// Host values read by the module's own rules: buffer sizes, letter case,
+// refusals, and the variables the settings name.
+TEST_F(CookieRoundTrip, HostValuesAsTheFilterReadsThem) {
+  Request first;
+  first.url = "/index.html";
+  first.userAgent(kHandset);
+  const std::string key = keyIn(
+      run(first, pageResponse("Set-Cookie: sid=s1\r\nSet-Cookie: s=2; secure\r\n")).response.body);
+  ASSERT_FALSE(key.empty());
+
+  Request next;
+  next.url = "/(=" + key + "=)page.html";
+  next.userAgent(kHandset).header("Cookie", std::string(4095, 'x') + "=1");
+  next.serverVariables["HTTPS"] = "ON";
+  // The handset's own header does not fit the filter's buffer and counts as
+  // empty; "HTTPS" is read ignoring case.
+  EXPECT_EQ(run(next, pageResponse("")).requestHeader("Cookie"), "s=2; sid=s1; ");
+
+  // A host that refuses the Cookie header gets no key header either.
+  next.headers.clear();
+  next.userAgent(kHandset);
+  next.host = "h.example";
+  Connection refusing(*module_);
+  refusing.failSetHeader = true;
+  const Exchange refused = refusing.run(next, pageResponse(""));
+  EXPECT_FALSE(refused.requestHeader("X-Cookie-Stock-Key"));
+  EXPECT_TRUE(isOneCompleteResponse(refused.clientBytes));
+}
+
+TEST(CookieSettings, KeyVariableAndBasePathVariableFromTheSettings) {
+  FilterModule module(
+      settingsFile("<CookieStockKey>HTTP_MY_KEY</CookieStockKey>"
+                   "<LocationCorrectBasePathSVName>BASE</LocationCorrectBasePathSVName>" +
+                   profileElement(".*")));
+  ASSERT_TRUE(module.loaded()) << module.openError();
+  const struct {
+    const char* name;
+    std::optional<std::string> base;
+    const char* location;
+  } cases[] = {
+      {"base variable", "/app/x/page", "http://h.example/app/x/(=given=)next.html"},
+      {"no base variable: the URL", std::nullopt, "http://h.example/shop/(=given=)next.html"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Request request;
+    request.url = "/shop/cart.asp";
+    request.host = "h.example";
+    request.userAgent(kHandset).header("My-Key", "given").header("X-Cookie-Stock-Key", "other");
+    if (c.base) request.serverVariables["BASE"] = *c.base;
+    Connection connection(module);
+    const Exchange exchange =
+        connection.run(request, redirectResponse("next.html", "Set-Cookie: a=1\r\n"));
+    EXPECT_EQ(exchange.response.header("Location"), c.location);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "filter/held_response.h"
+#include "http/held_response.h"
 
 #include <gtest/gtest.h>
 
@@ -229,21 +229,11 @@ TEST(ParseHeldResponse, Table) {
   }
 }
 
-// A client that records what WriteClient is given.
-struct Recorder {
-  HTTP_FILTER_CONTEXT context{};
-  std::vector<std::string> writes;
-
-  Recorder() {
-    context.ServerContext = this;
-    context.WriteClient = [](HTTP_FILTER_CONTEXT* pfc, LPVOID buffer, LPDWORD bytes,
-                             DWORD) -> BOOL {
-      static_cast<Recorder*>(pfc->ServerContext)
-          ->writes.emplace_back(static_cast<const char*>(buffer), *bytes);
-      return TRUE;
-    };
-  }
-};
+// What the two writes of an emitted response carry: the head, then the body.
+std::vector<std::string> emitted(HeldResponse& response, const ResponseBody& body) {
+  setContentLength(response, body);
+  return {formatHead(response), body};
+}
 
 struct EmitCase {
   const char* name;
@@ -277,9 +267,7 @@ TEST(EmitResponse, HeadThenBodyWithContentLength) {
     HeldResponse response;
     ResponseBody body;
     parseHeldResponse(c.captured, response, body);
-    Recorder client;
-    emitResponse(&client.context, response, body);
-    EXPECT_EQ(client.writes, c.writes);
+    EXPECT_EQ(emitted(response, body), c.writes);
   }
 }
 
@@ -298,9 +286,7 @@ TEST(MakeErrorResponse, KeepsVersionAndHeadersButContentType) {
     ResponseBody body;
     parseHeldResponse(captured, response, body);
     makeErrorResponse(response, body, E_FAIL);
-    Recorder client;
-    emitResponse(&client.context, response, body);
-    EXPECT_EQ(client.writes, (std::vector<std::string>{head, "Unspecified error\r\n"}));
+    EXPECT_EQ(emitted(response, body), (std::vector<std::string>{head, "Unspecified error\r\n"}));
   }
 }
 

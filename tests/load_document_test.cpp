@@ -22,7 +22,7 @@ HRESULT load(const InputCoordinator& input, std::optional<std::string> contentTy
   HeldResponse response;
   if (contentType) response.headers.emplace("Content-Type", *contentType);
   const ResponseBody held(body);
-  return LoadDocument(input, nullptr, response, held, document);
+  return LoadDocument(input, response, held, document);
 }
 
 HRESULT load(std::string_view body, dom::Document& document) {

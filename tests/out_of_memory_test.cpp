@@ -12,7 +12,6 @@
 
 #include "config/settings.h"
 #include "filter/lifecycle.h"
-#include "filter/process_objects.h"
 #include "filter/request_context.h"
 #include "support/test_host.h"
 
@@ -109,9 +108,9 @@ class OutOfMemory : public ::testing::TestWithParam<bool> {
     auto profile = std::make_unique<OutputCoordinator>();
     profile->locationCorrect = false;
     profile->cookieImitation = false;
-    profileList().push_back(std::move(profile));
+    moduleFilter().profiles().push_back(std::move(profile));
   }
-  void TearDown() override { profileList().clear(); }
+  void TearDown() override { moduleFilter().profiles().clear(); }
 };
 
 TEST_P(OutOfMemory, EveryFailingAllocationEndsInOneResponse) {

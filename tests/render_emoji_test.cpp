@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "emoji/emoji_table.h"
-#include "filter/process_objects.h"
 #include "support/telmark.h"
 
 namespace vantomer {
@@ -14,6 +13,11 @@ namespace {
 
 using test::convertPage;
 using test::offlineProfile;
+
+EmojiTable& emojiTable() {
+  static EmojiTable table;
+  return table;
+}
 
 // 12 only for i-mode (U+E63E), 13 in every family, 14 with an empty comment.
 constexpr const char* kEmojiTable =
@@ -69,7 +73,7 @@ TEST_F(RenderEmojiTest, RenderedPerProfile) {
                  row.imgSrc);
     auto profile = offlineProfile(row.type);
     profile->emojiImgSrc = row.imgSrc;
-    const auto out = convertPage(*profile, "<p>" + row.element + "</p>");
+    const auto out = convertPage(*profile, "<p>" + row.element + "</p>", &emojiTable());
     ASSERT_EQ(out.converted, S_OK);
     EXPECT_EQ(out.body, "<p>" + row.expected + "</p>");
   }
@@ -118,7 +122,7 @@ TEST_F(RenderEmojiTest, PassReplacesInPlaceAndStopsAtAFailure) {
     SCOPED_TRACE(row.page);
     auto profile = offlineProfile(EmojiType::IMode);
     profile->emojiImgSrc = row.imgSrc;
-    const auto out = convertPage(*profile, "<div>" + row.page + "</div>");
+    const auto out = convertPage(*profile, "<div>" + row.page + "</div>", &emojiTable());
     ASSERT_EQ(out.converted, S_OK);
     EXPECT_EQ(out.body, "<div>" + row.expected + "</div>");
   }
@@ -127,7 +131,7 @@ TEST_F(RenderEmojiTest, PassReplacesInPlaceAndStopsAtAFailure) {
 TEST_F(RenderEmojiTest, ShiftJisProfileWritesThePrivateUseEmoji) {
   auto profile = offlineProfile(EmojiType::IMode);
   profile->codePage = 932;
-  const auto out = convertPage(*profile, "<p><k-emoji num=\"12\"/></p>");
+  const auto out = convertPage(*profile, "<p><k-emoji num=\"12\"/></p>", &emojiTable());
   ASSERT_EQ(out.converted, S_OK);
   EXPECT_EQ(out.body, "<p>\xF8\x9F</p>");
 }

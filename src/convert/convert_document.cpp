@@ -8,20 +8,13 @@
 #include <vector>
 
 #include "convert/markup_handlers.h"
-#include "cookie/cookie_imitation.h"
 #include "emoji/render_emoji.h"
-#include "filter/content_type.h"
-#include "filter/header_map.h"
-#include "filter/process_objects.h"
+#include "http/content_type.h"
+#include "http/header_map.h"
 #include "platform/codepage.h"
 
 namespace vantomer {
 namespace {
-
-HRESULT RenderKEmoji(const OutputCoordinator& profile, dom::Document& document, dom::Node node,
-                     dom::Node& replacement) {
-  return renderEmoji(profile, emojiTable(), document, node, replacement);
-}
 
 // The elements the steps work on, gathered in one walk of the tree before
 // the first step.
@@ -39,19 +32,20 @@ const std::vector<dom::ElementName>& candidateNames() {
 struct ConversionStep {
   CandidateList list;
   std::string_view attribute;  // the elements must carry it; empty: any
-  NodeHandler handler;
+  NodeHandler handler;         // none: the emoji step, which also needs the table
   // Only the k-carrier step drops a node that gets no replacement.
   bool removeWithoutReplacement;
 };
 
-constexpr ConversionStep kEmojiStep{kEmojis, {}, RenderKEmoji, false};
+constexpr ConversionStep kEmojiStep{kEmojis, {}, nullptr, false};
 constexpr ConversionStep kCarrierStep{kCarriers, {}, ConvertKCarrier, true};
 constexpr ConversionStep kModeStep{kFormFields, "k-mode", ConvertKMode, false};
 constexpr ConversionStep kMarqueeStep{kMarquees, {}, ConvertMarquee, false};
 constexpr ConversionStep kIStyleStep{kFormFields, "istyle", ConvertIStyle, false};
 
 HRESULT runStep(const ConversionStep& step, const OutputCoordinator& profile,
-                dom::Document& document, const std::vector<std::vector<dom::Node>>& candidates) {
+                const EmojiTable& emoji, dom::Document& document,
+                const std::vector<std::vector<dom::Node>>& candidates) {
   // The step's nodes are those a selection made now would find: the
   // candidates still in the tree (earlier steps drop some) that now carry the
   // attribute (the k-mode step gives istyle). No step makes an element that a
@@ -70,7 +64,8 @@ HRESULT runStep(const ConversionStep& step, const OutputCoordinator& profile,
   for (std::size_t i = 0; i < nodes.size() && succeeded(outcome); ++i) {
     const dom::Node node = nodes[i];
     dom::Node replacement;
-    outcome = step.handler(profile, document, node, replacement);
+    outcome = step.handler ? step.handler(profile, document, node, replacement)
+                           : renderEmoji(profile, emoji, document, node, replacement);
     if (outcome != S_OK) continue;
     if (replacement == node) continue;  // changed in place
     dom::Node parent = node.parentNode();
@@ -104,25 +99,18 @@ void toHtmlMode(std::string& text) {
 
 }  // namespace
 
-HRESULT ConvertDocument(const OutputCoordinator& profile, HTTP_FILTER_CONTEXT* pfc,
+HRESULT ConvertDocument(const OutputCoordinator& profile, const EmojiTable& emoji,
                         HeldResponse& response, ResponseBody& body, dom::Document& document) {
-  HRESULT result = S_OK;
-  if (profile.locationCorrect) result = correctLocation(profile, pfc, response);
-  if (succeeded(result) && profile.cookieImitation) {
-    result = imitateCookies(profile, pfc, response, document);
-  }
-  if (failed(result)) return result;
-
   std::vector<std::vector<dom::Node>> candidates;
-  result = document.collectElements(candidateNames(), candidates);
+  HRESULT result = document.collectElements(candidateNames(), candidates);
   if (failed(result)) return result;
   // A failure in the emoji or k-carrier step only ends that step.
-  runStep(kEmojiStep, profile, document, candidates);
-  runStep(kCarrierStep, profile, document, candidates);
-  result = runStep(kModeStep, profile, document, candidates);
+  (void)runStep(kEmojiStep, profile, emoji, document, candidates);
+  (void)runStep(kCarrierStep, profile, emoji, document, candidates);
+  result = runStep(kModeStep, profile, emoji, document, candidates);
   if (succeeded(result) && profile.iXHTML) {
-    runStep(kMarqueeStep, profile, document, candidates);
-    result = runStep(kIStyleStep, profile, document, candidates);
+    (void)runStep(kMarqueeStep, profile, emoji, document, candidates);
+    result = runStep(kIStyleStep, profile, emoji, document, candidates);
   }
   if (failed(result)) return result;
   return SerializeDocument(profile, response, body, document);

@@ -1,12 +1,12 @@
 #pragma once
-// The conversion driver: header and link work, the markup steps, and
-// serialisation in the profile's dialect, code page and content type.
+// The conversion driver: the markup steps, and serialisation in the
+// profile's dialect, code page and content type.
 
 #include "config/settings.h"
-#include "filter/held_response.h"
+#include "emoji/emoji_table.h"
+#include "http/held_response.h"
 #include "platform/dom.h"
 #include "platform/hresult.h"
-#include "vantomer/httpfilt.h"
 
 namespace vantomer {
 
@@ -16,10 +16,12 @@ namespace vantomer {
 using NodeHandler = HRESULT (*)(const OutputCoordinator& profile, dom::Document& document,
                                 dom::Node node, dom::Node& replacement);
 
-HRESULT ConvertDocument(const OutputCoordinator& profile, HTTP_FILTER_CONTEXT* pfc,
-                        HeldResponse& response, ResponseBody& body, dom::Document& document);
+// Runs the steps on the loaded document and serialises it into body.
+[[nodiscard]] HRESULT ConvertDocument(const OutputCoordinator& profile, const EmojiTable& emoji,
+                                      HeldResponse& response, ResponseBody& body,
+                                      dom::Document& document);
 
-HRESULT SerializeDocument(const OutputCoordinator& profile, HeldResponse& response,
-                          ResponseBody& body, dom::Document& document);
+[[nodiscard]] HRESULT SerializeDocument(const OutputCoordinator& profile, HeldResponse& response,
+                                        ResponseBody& body, dom::Document& document);
 
 }  // namespace vantomer

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "filter/content_type.h"
-#include "filter/header_map.h"
+#include "http/content_type.h"
+#include "http/header_map.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 
@@ -118,9 +118,8 @@ HRESULT insertAccesskeyIcons(const InputCoordinator& input, dom::Document& docum
 
 }  // namespace
 
-HRESULT LoadDocument(const InputCoordinator& input, HTTP_FILTER_CONTEXT*,
-                     const HeldResponse& response, const ResponseBody& body,
-                     dom::Document& document) {
+HRESULT LoadDocument(const InputCoordinator& input, const HeldResponse& response,
+                     const ResponseBody& body, dom::Document& document) {
   // The body counts up to its first NUL byte.
   const void* nul = std::memchr(body.data(), '\0', body.size());
   const std::size_t length =

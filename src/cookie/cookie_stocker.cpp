@@ -68,7 +68,7 @@ int CookieStocker::randomLetterIndex() {
   }
 }
 
-std::string CookieStocker::newKey() {
+std::string CookieStocker::makeKey() {
   std::string key;
   key.reserve(kKeyLength + 2 + 16);
   for (int i = 0; i < kKeyLength; ++i) key.push_back(kAlphabet[randomLetterIndex()]);
@@ -92,10 +92,9 @@ void CookieStocker::erase(Entries::iterator it) {
   entries_.erase(it);
 }
 
-void CookieStocker::capture(std::string& stockKey, std::string_view setCookieValue,
-                            std::string_view userAgent) {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (stockKey.empty()) stockKey = newKey();
+void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookieValue,
+                               std::string_view userAgent) {
+  if (stockKey.empty()) stockKey = makeKey();
   StockedCookie cookie;
   parseSetCookie(setCookieValue, cookie);
   if (!cookie.expires.empty()) {
@@ -120,6 +119,34 @@ void CookieStocker::capture(std::string& stockKey, std::string_view setCookieVal
   entry.userAgent.assign(userAgent);
   CookieKey key(cookie.name, cookie.path);
   entry.cookies.insert_or_assign(std::move(key), std::move(cookie));
+}
+
+void CookieStocker::capture(std::string& stockKey, std::string_view setCookieValue,
+                            std::string_view userAgent) {
+  std::lock_guard<std::mutex> hold(lock_);
+  captureOne(stockKey, setCookieValue, userAgent);
+}
+
+HRESULT CookieStocker::capture(std::string& stockKey,
+                               const std::vector<std::string_view>& setCookieValues,
+                               std::string_view userAgent) {
+  std::lock_guard<std::mutex> hold(lock_);
+  for (std::string_view value : setCookieValues) captureOne(stockKey, value, userAgent);
+  return S_OK;
+}
+
+HRESULT CookieStocker::lookup(const std::string& stockKey, std::string_view userAgent,
+                              StockedCookies& cookies) {
+  std::optional<StockedCookies> found = lookup(stockKey, userAgent);
+  if (!found) return S_FALSE;
+  cookies = std::move(*found);
+  return S_OK;
+}
+
+HRESULT CookieStocker::newKey(std::string& key) {
+  std::lock_guard<std::mutex> hold(lock_);
+  key = makeKey();
+  return S_OK;
 }
 
 std::optional<StockedCookies> CookieStocker::lookup(const std::string& stockKey,

@@ -1,6 +1,6 @@
 #pragma once
-// The server-side cookie stock: cookies kept per stock key for handsets that
-// keep none.
+// The cookie stock in this process's memory: cookies kept per stock key for
+// handsets that keep none.
 
 #include <cstdint>
 #include <map>
@@ -9,13 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "cookie/cookie_format.h"
+#include "cookie/cookie_store.h"
 
 namespace vantomer {
-
-// (name, path), ordered byte-wise.
-using CookieKey = std::pair<std::string, std::string>;
-using StockedCookies = std::map<CookieKey, StockedCookie>;
 
 struct StockEntry {
   uint32_t lastUsed = 0;
@@ -23,7 +19,7 @@ struct StockEntry {
   StockedCookies cookies;
 };
 
-class CookieStocker {
+class CookieStocker final : public CookieStore {
  public:
   // Bound on the number of entries; the entry idle longest makes room.
   static constexpr std::size_t kMaxEntries = 100000;
@@ -32,13 +28,19 @@ class CookieStocker {
 
   CookieStocker();
 
-  // Stocks one Set-Cookie value under stockKey; an empty key receives a new one.
-  void capture(std::string& stockKey, std::string_view setCookieValue, std::string_view userAgent);
-  // A copy of the cookies when the key has an entry of this User-Agent; an
-  // entry of another User-Agent is removed.
-  std::optional<StockedCookies> lookup(const std::string& stockKey, std::string_view userAgent);
+  // Never fails but for memory.
+  HRESULT capture(std::string& stockKey, const std::vector<std::string_view>& setCookieValues,
+                  std::string_view userAgent) override;
+  HRESULT lookup(const std::string& stockKey, std::string_view userAgent,
+                 StockedCookies& cookies) override;
   // Removes every entry idle for timeoutMinutes or longer.
-  void sweep();
+  void sweep() override;
+  HRESULT newKey(std::string& key) override;
+
+  // One value: the same as a capture of a response with one Set-Cookie.
+  void capture(std::string& stockKey, std::string_view setCookieValue, std::string_view userAgent);
+  // A copy of the cookies when the key has an entry of this User-Agent.
+  std::optional<StockedCookies> lookup(const std::string& stockKey, std::string_view userAgent);
 
   // Written by the settings loader before any request.
   int32_t timeoutMinutes = 60;
@@ -55,7 +57,9 @@ class CookieStocker {
   };
   using Entries = std::map<std::string, Slot>;
 
-  std::string newKey();                             // lock held
+  void captureOne(std::string& stockKey, std::string_view setCookieValue,
+                  std::string_view userAgent);      // lock held
+  std::string makeKey();                            // lock held
   uint32_t now() const;                             // lock held
   void touch(Entries::iterator it, uint32_t tick);  // lock held
   void erase(Entries::iterator it);                 // lock held

@@ -1,11 +1,11 @@
+#include "cookie/imitate_cookies.h"
+
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "cookie/cookie_imitation.h"
-#include "cookie/cookie_stocker.h"
-#include "cookie/url_format.h"
-#include "filter/host_access.h"
-#include "filter/process_objects.h"
+#include "http/url_format.h"
 #include "platform/text.h"
 
 namespace vantomer {
@@ -74,24 +74,24 @@ struct Marker {
 
 }  // namespace
 
-HRESULT imitateCookies(const OutputCoordinator& /*profile*/, HTTP_FILTER_CONTEXT* pfc,
-                       HeldResponse& response, dom::Document& document) {
-  const FilterSettings& settings = filterSettings();
-  std::string key = serverVariableOrEmpty(pfc, settings.cookieStockKey);
+HRESULT imitateCookies(const FilterSettings& settings, CookieStore& store,
+                       const RequestFacts& request, HeldResponse& response,
+                       dom::Document& document) {
+  std::string key = request.stockKey;
 
   const auto cookies = response.headers.equal_range(std::string_view("Set-Cookie"));
   if (cookies.first != cookies.second) {
-    const std::string userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
-    // The first capture gives an empty key a new one; the rest share it.
-    for (auto it = cookies.first; it != cookies.second; ++it)
-      cookieStocker().capture(key, it->second, userAgent);
+    std::vector<std::string_view> values;
+    for (auto it = cookies.first; it != cookies.second; ++it) values.push_back(it->second);
+    // An empty key is given a new one, which the links then carry.
+    (void)store.capture(key, values, request.userAgent);
   }
 
   HRESULT result = S_OK;
   if (key.empty()) return result;
 
   Marker marker;
-  marker.host = serverVariableOrEmpty(pfc, "HTTP_HOST");
+  marker.host = request.host;
   marker.mark = settings.cookiePaddingMarkL + key + settings.cookiePaddingMarkR;
 
   auto location = findHeader(response.headers, "Location");

@@ -1,30 +1,25 @@
-// The notification dispatcher: the stock key in request URLs, holding of
-// input documents, and their conversion at end of request.
+#include "filter/dispatcher.h"
 
 #include <new>
 #include <string>
 
-#include "convert/convert_document.h"
-#include "convert/load_document.h"
-#include "cookie/cookie_imitation.h"
-#include "filter/content_type.h"
-#include "filter/held_response.h"
+#include "cookie/restore_request_cookies.h"
+#include "filter/convert_page.h"
+#include "filter/emit_response.h"
 #include "filter/host_access.h"
-#include "filter/lifecycle.h"
-#include "filter/process_objects.h"
 #include "filter/request_context.h"
-#include "filter/select_profile.h"
-#include "platform/dom.h"
+#include "http/content_type.h"
 #include "platform/text.h"
 
 namespace vantomer {
 namespace {
 
-void onPreprocHeaders(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* headers) {
+void onPreprocHeaders(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
+                      HTTP_FILTER_PREPROC_HEADERS* headers) {
   const auto url = getHeader(pfc, headers, "url");
   if (!url) return;
 
-  const FilterSettings& settings = filterSettings();
+  const FilterSettings& settings = filter.settings();
   const std::string& markL = settings.cookiePaddingMarkL;
   const std::string& markR = settings.cookiePaddingMarkR;
   const std::size_t left = url->find(markL);
@@ -41,19 +36,34 @@ void onPreprocHeaders(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* hea
   if (cutEnd < url->size()) shortened.append(*url, cutEnd, std::string::npos);
 
   setHeader(pfc, headers, "url", shortened);
-  if (restoreRequestCookies(pfc, headers, key, shortened) == S_OK)
+  const RequestFacts request = readRestoreFacts(pfc, headers);
+  std::string cookieHeader;
+  // The stock is consulted with no host call in between.
+  if (restoreRequestCookies(filter.cookieStore(), request, key, shortened, cookieHeader) != S_OK)
+    return;
+  if (setHeader(pfc, headers, "Cookie:", cookieHeader))
     setHeader(pfc, headers, settings.cookieStockKeyRaw, key);
 }
 
-void onSendResponse(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_RESPONSE* response) {
+void destroyContext(HTTP_FILTER_CONTEXT* pfc) {
+  auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
+  if (!context) return;
+  // The host reclaims its memory itself; the context is only ever destroyed.
+  context->~RequestContext();
+  pfc->pFilterContext = nullptr;
+}
+
+void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_RESPONSE* response) {
+  // A context still here belongs to a response of this request that never
+  // reached its end; its captured bytes must not be lost to a leak.
+  destroyContext(pfc);
   const auto value = getHeader(pfc, response, "Content-Type:");
   if (!value) return;
   ContentType contentType;
   contentType.parse(*value);
-  if (!text::iequals(contentType.mediaType, inputCoordinator().contentType)) return;
+  if (!text::iequals(contentType.mediaType, filter.input().contentType)) return;
 
   void* memory = pfc->AllocMem ? pfc->AllocMem(pfc, sizeof(RequestContext), 0) : nullptr;
-  // The host reclaims its memory itself; the context is only ever destroyed.
   pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
 }
 
@@ -70,55 +80,16 @@ void onSendRawData(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DATA* raw) {
   raw->cbInData = 0;
 }
 
-// Loads and converts the held page; the response to send is left in
-// response and body. Returns the result code of the steps.
-HRESULT convertHeld(HTTP_FILTER_CONTEXT* pfc, const RequestContext& context, HeldResponse& response,
-                    ResponseBody& body) {
-  parseHeldResponse(context.captured, response, body);
-  if (context.captureFailed) {
-    // Memory ran out before the status line was kept.
-    if (response.version.empty()) response.version = "HTTP/1.1";
-    return E_OUTOFMEMORY;
-  }
-
-  // Held bytes that ended before a final status line (only interim
-  // responses, or a status line cut short) cannot be sent as they are: a
-  // client would wait for the real response or reject the status.
-  if (response.version.rfind("HTTP/", 0) != 0) {
-    response.version = "HTTP/1.1";
-    return E_FAIL;
-  }
-  if (response.statusCode < 200 || response.statusCode > 999) return E_FAIL;
-
-  const std::string userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
-  const OutputCoordinator* profile = selectProfile(profileList(), userAgent);
-  if (!profile) return E_FAIL;
-
-  dom::Document document;
-  HRESULT hr = LoadDocument(inputCoordinator(), pfc, response, body, document);
-  if (succeeded(hr)) hr = ConvertDocument(*profile, pfc, response, body, document);
-  return hr;
-}
-
-// Last resort when not even the error response could be built.
-void emitFixedError(HTTP_FILTER_CONTEXT* pfc) {
-  static const char kHead[] = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n";
-  static char kNothing[1];
-  if (!pfc->WriteClient) return;
-  DWORD size = sizeof kHead - 1;
-  pfc->WriteClient(pfc, const_cast<char*>(kHead), &size, 0);
-  size = 0;
-  pfc->WriteClient(pfc, kNothing, &size, 0);
-}
-
 // Writes the converted page or a 500 response; never throws.
-void respond(HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
+void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   context.passThrough = true;
   HeldResponse response;
   ResponseBody body;
   HRESULT failure = S_OK;
   try {
-    const HRESULT hr = convertHeld(pfc, context, response, body);
+    parseHeldResponse(context.captured, response, body);
+    const RequestFacts request = readResponseFacts(pfc, filter.settings());
+    const HRESULT hr = convertHeld(filter, request, context.captureFailed, response, body);
     if (failed(hr)) makeErrorResponse(response, body, hr);
     // Nothing in here throws once the first write has gone out.
     emitResponse(pfc, response, body);
@@ -130,6 +101,7 @@ void respond(HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   if (failed(failure)) {
     try {
       ResponseBody().swap(body);  // give back what the failed attempt held
+      if (response.version.empty()) response.version = "HTTP/1.1";
       makeErrorResponse(response, body, failure);
       emitResponse(pfc, response, body);
     } catch (...) {
@@ -139,33 +111,33 @@ void respond(HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   context.passThrough = false;
 }
 
-void onEndOfRequest(HTTP_FILTER_CONTEXT* pfc) {
+void onEndOfRequest(Filter& filter, HTTP_FILTER_CONTEXT* pfc) {
   auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
   if (!context) return;
-  respond(pfc, *context);
-  context->~RequestContext();
-  pfc->pFilterContext = nullptr;
+  respond(filter, pfc, *context);
+  destroyContext(pfc);
 }
 
 }  // namespace
 
-DWORD httpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType, void* notification) {
+DWORD dispatchNotification(Filter& filter, HTTP_FILTER_CONTEXT* pfc, DWORD notificationType,
+                           void* notification) noexcept {
   if (!pfc) return SF_STATUS_REQ_NEXT_NOTIFICATION;
   try {
     switch (notificationType) {
       case SF_NOTIFY_PREPROC_HEADERS:
         if (notification)
-          onPreprocHeaders(pfc, static_cast<HTTP_FILTER_PREPROC_HEADERS*>(notification));
+          onPreprocHeaders(filter, pfc, static_cast<HTTP_FILTER_PREPROC_HEADERS*>(notification));
         break;
       case SF_NOTIFY_SEND_RESPONSE:
         if (notification)
-          onSendResponse(pfc, static_cast<HTTP_FILTER_SEND_RESPONSE*>(notification));
+          onSendResponse(filter, pfc, static_cast<HTTP_FILTER_SEND_RESPONSE*>(notification));
         break;
       case SF_NOTIFY_SEND_RAW_DATA:
         if (notification) onSendRawData(pfc, static_cast<HTTP_FILTER_RAW_DATA*>(notification));
         break;
       case SF_NOTIFY_END_OF_REQUEST:
-        onEndOfRequest(pfc);
+        onEndOfRequest(filter, pfc);
         break;
       default:
         break;

@@ -46,3 +46,28 @@ bool isSecureRequest(HTTP_FILTER_CONTEXT* pfc) {
 }
 
 }  // namespace vantomer
+
+namespace vantomer {
+
+RequestFacts readRestoreFacts(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record) {
+  RequestFacts facts;
+  facts.userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
+  facts.secure = isSecureRequest(pfc);
+  facts.cookieHeader = getHeader(pfc, record, "Cookie:", kCookieBuffer);
+  return facts;
+}
+
+RequestFacts readResponseFacts(HTTP_FILTER_CONTEXT* pfc, const FilterSettings& settings) {
+  RequestFacts facts;
+  facts.userAgent = serverVariableOrEmpty(pfc, "HTTP_USER_AGENT");
+  facts.host = serverVariableOrEmpty(pfc, "HTTP_HOST");
+  facts.secure = isSecureRequest(pfc);
+  facts.stockKey = serverVariableOrEmpty(pfc, settings.cookieStockKey);
+  if (!settings.locationCorrectBasePathSVName.empty())
+    facts.basePath =
+        getServerVariable(pfc, settings.locationCorrectBasePathSVName, kBasePathBuffer);
+  if (!facts.basePath) facts.basePath = getServerVariable(pfc, "URL", kBasePathBuffer);
+  return facts;
+}
+
+}  // namespace vantomer

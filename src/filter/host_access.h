@@ -1,11 +1,13 @@
 #pragma once
-// Reads of host values into fixed-size buffers: a read that fails or does
-// not fit counts as empty (or absent).
+// Reads of host values into fixed-size buffers (a read that fails or does
+// not fit counts as empty, or absent), and the request facts made of them.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 
+#include "config/settings.h"
+#include "http/request_facts.h"
 #include "vantomer/httpfilt.h"
 
 namespace vantomer {
@@ -26,5 +28,12 @@ bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
                const std::string& name, const std::string& value);
 // Whether "HTTPS" reads as "on" in any letter case.
 bool isSecureRequest(HTTP_FILTER_CONTEXT* pfc);
+
+// What restoring a stocked login needs: the User-Agent, the scheme and the
+// request's own Cookie header.
+RequestFacts readRestoreFacts(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record);
+// What converting a held page needs: the User-Agent, host, scheme, the stock
+// key and the base path of relative Locations.
+RequestFacts readResponseFacts(HTTP_FILTER_CONTEXT* pfc, const FilterSettings& settings);
 
 }  // namespace vantomer

@@ -1,8 +1,8 @@
 #pragma once
-// Load and unload of the filter: registration, the two XML files beside the
-// module, the sweep timer.
+// Load and unload of the filter behind the exports: registration with the
+// host, and the one Filter of the module.
 
-#include "platform/hresult.h"
+#include "filter/filter.h"
 #include "vantomer/httpfilt.h"
 
 namespace vantomer {
@@ -13,12 +13,13 @@ inline constexpr DWORD kFilterFlags = SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_PREPROC_H
                                       SF_NOTIFY_SEND_RESPONSE | SF_NOTIFY_NONSECURE_PORT |
                                       SF_NOTIFY_SECURE_PORT;
 inline constexpr const char* kFilterDescription = "Vantomer ISAPI Filter";
-inline constexpr unsigned kSweepPeriodMs = 60000;
+
+// The module's state; it lives from attach to detach, across loads.
+Filter& moduleFilter();
 
 BOOL getFilterVersion(HTTP_FILTER_VERSION* pVer);
 BOOL terminateFilter(DWORD flags);
-
-// The notification dispatcher; returns SF_STATUS_REQ_NEXT_NOTIFICATION.
+// Returns SF_STATUS_REQ_NEXT_NOTIFICATION.
 DWORD httpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType, void* notification);
 
 }  // namespace vantomer

@@ -29,19 +29,23 @@ void telmarkResponse(std::string_view body, HeldResponse& response, ResponseBody
 }
 
 Converted convertPage(const OutputCoordinator& profile, std::string_view page,
-                      dom::Document& document, const InputCoordinator& input) {
+                      dom::Document& document, const InputCoordinator& input,
+                      const EmojiTable* emoji) {
+  static const EmojiTable kNoEmoji;
   Converted out;
   telmarkResponse(page, out.response, out.body);
-  out.loaded = LoadDocument(input, nullptr, out.response, out.body, document);
+  out.loaded = LoadDocument(input, out.response, out.body, document);
   if (succeeded(out.loaded)) {
-    out.converted = ConvertDocument(profile, nullptr, out.response, out.body, document);
+    out.converted =
+        ConvertDocument(profile, emoji ? *emoji : kNoEmoji, out.response, out.body, document);
   }
   return out;
 }
 
-Converted convertPage(const OutputCoordinator& profile, std::string_view page) {
+Converted convertPage(const OutputCoordinator& profile, std::string_view page,
+                      const EmojiTable* emoji) {
   dom::Document document;
-  return convertPage(profile, page, document);
+  return convertPage(profile, page, document, InputCoordinator{}, emoji);
 }
 
 ScratchDir::ScratchDir() {

@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "config/settings.h"
-#include "filter/held_response.h"
+#include "emoji/emoji_table.h"
+#include "http/held_response.h"
 #include "platform/dom.h"
 #include "platform/hresult.h"
 
@@ -27,12 +28,15 @@ struct Converted {
 };
 
 // Loads the UTF-8 page with the input settings and converts it for the
-// profile; the document stays available to the caller.
+// profile with the emoji table (none: an empty one); the document stays
+// available to the caller.
 Converted convertPage(const OutputCoordinator& profile, std::string_view page,
-                      dom::Document& document, const InputCoordinator& input = InputCoordinator{});
+                      dom::Document& document, const InputCoordinator& input = InputCoordinator{},
+                      const EmojiTable* emoji = nullptr);
 
 // The same with a document of its own.
-Converted convertPage(const OutputCoordinator& profile, std::string_view page);
+Converted convertPage(const OutputCoordinator& profile, std::string_view page,
+                      const EmojiTable* emoji = nullptr);
 
 // A fresh directory under the system's temporary directory, removed with
 // the object.

@@ -1,4 +1,4 @@
-#include "filter/select_profile.h"
+#include "config/select_profile.h"
 
 #include <boost/regex.hpp>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "filter/content_type.h"
+#include "http/content_type.h"
 
 namespace vantomer {
 

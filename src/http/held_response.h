@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "filter/header_map.h"
+#include "http/header_map.h"
 #include "platform/hresult.h"
-#include "vantomer/httpfilt.h"
 
 namespace vantomer {
 
@@ -42,9 +41,9 @@ void parseHeldResponse(std::string_view captured, HeldResponse& response, Respon
 // Turns the response into the 500 response for the code.
 void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code);
 
-// The head as emitResponse writes it (Content-Length must already be set).
+// Sets Content-Length to the body's size, dropping any second one.
+void setContentLength(HeldResponse& response, const ResponseBody& body);
+// The status line and headers as sent, ending with the empty line.
 std::string formatHead(const HeldResponse& response);
-// Sets Content-Length and writes head and body with two WriteClient calls.
-void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody& body);
 
 }  // namespace vantomer

@@ -1,4 +1,4 @@
-#include "cookie/cookie_format.h"
+#include "http/cookie_format.h"
 
 #include "platform/text.h"
 

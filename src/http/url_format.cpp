@@ -1,4 +1,4 @@
-#include "cookie/url_format.h"
+#include "http/url_format.h"
 
 namespace vantomer {
 

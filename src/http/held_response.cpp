@@ -1,4 +1,4 @@
-#include "filter/held_response.h"
+#include "http/held_response.h"
 
 #include <algorithm>
 #include <iterator>
@@ -148,7 +148,7 @@ std::string formatHead(const HeldResponse& response) {
   return head;
 }
 
-void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody& body) {
+void setContentLength(HeldResponse& response, const ResponseBody& body) {
   std::string length = std::to_string(body.size());
   const auto contentLength = findHeader(response.headers, "Content-Length");
   if (contentLength != response.headers.end()) {
@@ -161,12 +161,6 @@ void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody
   } else {
     response.headers.emplace("Content-Length", std::move(length));
   }
-  std::string head = formatHead(response);
-  if (!pfc || !pfc->WriteClient) return;
-  DWORD headSize = static_cast<DWORD>(head.size());
-  pfc->WriteClient(pfc, head.data(), &headSize, 0);
-  DWORD bodySize = static_cast<DWORD>(body.size());
-  pfc->WriteClient(pfc, body.data(), &bodySize, 0);
 }
 
 }  // namespace vantomer

@@ -1,0 +1,42 @@
+#pragma once
+// The server-side cookie stock as the filter uses it: one call per request
+// side, so that a store in another process costs one round trip each.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "http/cookie_format.h"
+#include "platform/hresult.h"
+
+namespace vantomer {
+
+// (name, path), ordered byte-wise.
+using CookieKey = std::pair<std::string, std::string>;
+using StockedCookies = std::map<CookieKey, StockedCookie>;
+
+class CookieStore {
+ public:
+  virtual ~CookieStore() = default;
+
+  // Stocks the Set-Cookie values of one response, in order, under stockKey;
+  // an empty key first receives a new one. Nothing happens for no values.
+  // Negative when the store failed; the key may then be new all the same.
+  [[nodiscard]] virtual HRESULT capture(std::string& stockKey,
+                                        const std::vector<std::string_view>& setCookieValues,
+                                        std::string_view userAgent) = 0;
+  // S_OK with the cookies when the key has an entry of this User-Agent;
+  // S_FALSE when it has none (an entry of another User-Agent is removed);
+  // negative when the store failed.
+  [[nodiscard]] virtual HRESULT lookup(const std::string& stockKey, std::string_view userAgent,
+                                       StockedCookies& cookies) = 0;
+  // Removes the entries idle for the timeout or longer.
+  virtual void sweep() = 0;
+  // A key no other entry has had: 16 letters from the system's secure
+  // source, then "0x" and a hexadecimal serial.
+  [[nodiscard]] virtual HRESULT newKey(std::string& key) = 0;
+};
+
+}  // namespace vantomer

@@ -1,0 +1,56 @@
+#pragma once
+// The filter's process-wide state, owned in one place: the records read at
+// load, the cookie stock and the timer that sweeps it.
+
+#include <string>
+
+#include "config/settings.h"
+#include "cookie/cookie_stocker.h"
+#include "emoji/emoji_table.h"
+#include "platform/hresult.h"
+#include "platform/system.h"
+
+namespace vantomer {
+
+inline constexpr unsigned kSweepPeriodMs = 60000;
+
+class Filter {
+ public:
+  Filter() = default;
+  Filter(const Filter&) = delete;
+  Filter& operator=(const Filter&) = delete;
+
+  // Reads "Vantomer.setting", then "Emoji.setting", from directory and
+  // starts the sweep timer; each step only while the earlier ones
+  // succeeded, and nothing read is undone when a later one fails. problem
+  // receives the settings loader's reason when it fails.
+  [[nodiscard]] bool load(const std::string& directory, std::string* problem = nullptr);
+  // Stops the timer and frees the profiles; false when no timer ran. The
+  // rest, the stocked cookies included, stays for a later load.
+  bool terminate();
+
+  const FilterSettings& settings() const { return settings_; }
+  const InputCoordinator& input() const { return input_; }
+  const ProfileList& profiles() const { return profiles_; }
+  const EmojiTable& emojiTable() const { return emojiTable_; }
+  CookieStore& cookieStore() { return cookieStocker_; }
+
+  // For tools and tests that fill or inspect the records themselves.
+  FilterSettings& settings() { return settings_; }
+  InputCoordinator& input() { return input_; }
+  ProfileList& profiles() { return profiles_; }
+  EmojiTable& emojiTable() { return emojiTable_; }
+  CookieStocker& cookieStocker() { return cookieStocker_; }
+
+ private:
+  // Built in this order, torn down in reverse: the timer stops before the
+  // stock it sweeps goes.
+  EmojiTable emojiTable_;
+  CookieStocker cookieStocker_;
+  InputCoordinator input_;
+  ProfileList profiles_;
+  FilterSettings settings_;
+  sys::PeriodicTimer sweepTimer_;
+};
+
+}  // namespace vantomer
