@@ -21,8 +21,8 @@ struct SettingsTargets {
 // success. A missing or malformed file gives 1 and changes nothing. When
 // problem is given, a failing load describes there the element and the
 // reason (for the check tool; the filter itself writes no messages).
-HRESULT loadSettings(const std::string& path, SettingsTargets targets,
-                     std::string* problem = nullptr);
+[[nodiscard]] HRESULT loadSettings(const std::string& path, SettingsTargets targets,
+                                   std::string* problem = nullptr);
 
 // Largest timeout that fits the 32-bit millisecond arithmetic of the stock.
 inline constexpr int32_t kMaxCookieStockerTimeoutMinutes = 71582;

@@ -7,13 +7,13 @@
 
 namespace vantomer {
 
-HRESULT ConvertKCarrier(const OutputCoordinator& profile, dom::Document& document, dom::Node node,
-                        dom::Node& replacement);
-HRESULT ConvertKMode(const OutputCoordinator& profile, dom::Document& document, dom::Node node,
-                     dom::Node& replacement);
-HRESULT ConvertMarquee(const OutputCoordinator& profile, dom::Document& document, dom::Node node,
-                       dom::Node& replacement);
-HRESULT ConvertIStyle(const OutputCoordinator& profile, dom::Document& document, dom::Node node,
-                      dom::Node& replacement);
+[[nodiscard]] HRESULT ConvertKCarrier(const OutputCoordinator& profile, dom::Document& document,
+                                      dom::Node node, dom::Node& replacement);
+[[nodiscard]] HRESULT ConvertKMode(const OutputCoordinator& profile, dom::Document& document,
+                                   dom::Node node, dom::Node& replacement);
+[[nodiscard]] HRESULT ConvertMarquee(const OutputCoordinator& profile, dom::Document& document,
+                                     dom::Node node, dom::Node& replacement);
+[[nodiscard]] HRESULT ConvertIStyle(const OutputCoordinator& profile, dom::Document& document,
+                                    dom::Node node, dom::Node& replacement);
 
 }  // namespace vantomer

@@ -9,6 +9,6 @@ namespace vantomer {
 
 // Makes a relative Location absolute against the request's scheme, host and
 // base path. Always S_OK.
-HRESULT correctLocation(const RequestFacts& request, HeldResponse& response);
+[[nodiscard]] HRESULT correctLocation(const RequestFacts& request, HeldResponse& response);
 
 }  // namespace vantomer

@@ -45,7 +45,8 @@ struct Marker {
       // never be handed to another site.
       if (url.substr(0, 2) != "//") return std::nullopt;
       ParsedUrl network;
-      network.parse("http:" + std::string(url));
+      // Known to be http: the scheme is ours.
+      (void)network.parse("http:" + std::string(url));
       if (network.host.empty() || !text::iequals(network.host, host)) return std::nullopt;
       if (network.path.empty() && network.query.empty()) return std::nullopt;
       insertKeyMark(network.path, mark);

@@ -14,7 +14,7 @@ class EmojiTable {
  public:
   // Negative is failure; a missing or malformed file leaves the table empty
   // and succeeds.
-  HRESULT load(const std::string& path);
+  [[nodiscard]] HRESULT load(const std::string& path);
   // The non-empty text for the number in the family of emojiType (Comment to
   // JSky), or null.
   const std::string* lookup(EmojiType emojiType, int32_t number) const;

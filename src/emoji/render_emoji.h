@@ -11,7 +11,8 @@ class EmojiTable;
 
 // The NodeHandler of the k-emoji step: S_OK with the replacement node,
 // S_FALSE (no node) when the element has no num, negative on failure.
-HRESULT renderEmoji(const OutputCoordinator& profile, const EmojiTable& table,
-                    dom::Document& document, dom::Node element, dom::Node& replacement);
+[[nodiscard]] HRESULT renderEmoji(const OutputCoordinator& profile, const EmojiTable& table,
+                                  dom::Document& document, dom::Node element,
+                                  dom::Node& replacement);
 
 }  // namespace vantomer

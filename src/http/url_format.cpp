@@ -2,13 +2,13 @@
 
 namespace vantomer {
 
-int ParsedUrl::parse(std::string_view url) {
+HRESULT ParsedUrl::parse(std::string_view url) {
   *this = ParsedUrl();
   const std::size_t stop = url.find_first_of(":/?#");
   std::size_t pathStart = 0;
   if (stop != std::string_view::npos && url[stop] == ':') {
     scheme = std::string(url.substr(0, stop));
-    if (scheme != "http" && scheme != "https") return 1;
+    if (scheme != "http" && scheme != "https") return S_FALSE;
     // The two characters after the colon are taken to be "//" unseen; a text
     // that ends before them has an empty host.
     const std::size_t hostStart = stop + 3 < url.size() ? stop + 3 : url.size();
@@ -27,7 +27,7 @@ int ParsedUrl::parse(std::string_view url) {
     rest = hash;
   }
   fragment = std::string(url.substr(rest));
-  return 0;
+  return S_OK;
 }
 
 std::string ParsedUrl::format() const {

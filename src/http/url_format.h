@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/hresult.h"
+
 namespace vantomer {
 
 struct ParsedUrl {
@@ -13,9 +15,9 @@ struct ParsedUrl {
   std::string query;
   std::string fragment;
 
-  // 0 when parsed; 1 for a scheme other than "http" and "https" (the other
-  // fields are then not to be used).
-  int parse(std::string_view url);
+  // S_OK when parsed; S_FALSE for a scheme other than "http" and "https"
+  // (the other fields are then not to be used).
+  [[nodiscard]] HRESULT parse(std::string_view url);
   std::string format() const;
 };
 
