@@ -35,6 +35,9 @@ HRESULT convertHeld(Filter& filter, const RequestFacts& request, bool captureFai
     return E_FAIL;
   }
   if (response.statusCode < 200 || response.statusCode > 999) return E_FAIL;
+  // A head written with bare LF would reach clients framed differently
+  // from what we parsed, and unconverted.
+  if (dropBareLineFeeds(response)) return E_FAIL;
 
   const OutputCoordinator* profile = selectProfile(filter.profiles(), request.userAgent);
   if (!profile) return E_FAIL;

@@ -1,5 +1,6 @@
 #include "filter/dispatcher.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -14,17 +15,19 @@
 namespace vantomer {
 namespace {
 
-void onPreprocHeaders(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
-                      HTTP_FILTER_PREPROC_HEADERS* headers) {
+// Restores the stocked cookies of the key in the URL; true when the request
+// now carries them and the key header.
+bool restoreFromUrl(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
+                    HTTP_FILTER_PREPROC_HEADERS* headers) {
   const auto url = getHeader(pfc, headers, "url");
-  if (!url) return;
+  if (!url) return false;
 
   const FilterSettings& settings = filter.settings();
   const std::string& markL = settings.cookiePaddingMarkL;
   const std::string& markR = settings.cookiePaddingMarkR;
   const std::size_t left = url->find(markL);
   const std::size_t right = url->find(markR);
-  if (left == std::string::npos || right == std::string::npos || left >= right) return;
+  if (left == std::string::npos || right == std::string::npos || left >= right) return false;
 
   // Overlapping marks (the right one starting inside the left one) give the
   // empty key; the cut still spans both marks.
@@ -40,9 +43,24 @@ void onPreprocHeaders(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
   std::string cookieHeader;
   // The stock is consulted with no host call in between.
   if (restoreRequestCookies(filter.cookieStore(), request, key, shortened, cookieHeader) != S_OK)
-    return;
-  if (setHeader(pfc, headers, "Cookie:", cookieHeader))
-    setHeader(pfc, headers, settings.cookieStockKeyRaw, key);
+    return false;
+  return setHeader(pfc, headers, "Cookie:", cookieHeader) &&
+         setHeader(pfc, headers, settings.cookieStockKeyRaw, key);
+}
+
+void onPreprocHeaders(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
+                      HTTP_FILTER_PREPROC_HEADERS* headers) {
+  if (restoreFromUrl(filter, pfc, headers)) return;
+  // The key the application and the end of the request see is only ever the
+  // one taken from the URL: a client that sent its own could choose its key
+  // and write into another handset's entry.
+  const FilterSettings& settings = filter.settings();
+  if (!getServerVariable(pfc, settings.cookieStockKey)) return;
+  setHeader(pfc, headers, settings.cookieStockKeyRaw, std::string());
+  // Hosts that map "_" like "-" give the twin name the same variable.
+  std::string twin = settings.cookieStockKeyRaw;
+  std::replace(twin.begin(), twin.end(), '-', '_');
+  if (twin != settings.cookieStockKeyRaw) setHeader(pfc, headers, twin, std::string());
 }
 
 void destroyContext(HTTP_FILTER_CONTEXT* pfc) {
@@ -62,6 +80,11 @@ void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_R
   ContentType contentType;
   contentType.parse(*value);
   if (!text::iequals(contentType.mediaType, filter.input().contentType)) return;
+  // Responses without a body by definition pass untouched: a converted head
+  // would announce the length of the error page or of a body never sent.
+  if (isBodilessStatus(static_cast<int32_t>(response->HttpStatus)) ||
+      serverVariableOrEmpty(pfc, "REQUEST_METHOD") == "HEAD")
+    return;
 
   void* memory = pfc->AllocMem ? pfc->AllocMem(pfc, sizeof(RequestContext), 0) : nullptr;
   pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
@@ -88,6 +111,12 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   HRESULT failure = S_OK;
   try {
     parseHeldResponse(context.captured, response, body);
+    if (!context.captureFailed && (response.statusCode == 204 || response.statusCode == 304)) {
+      // A host that did not say the status at the head: send what it held.
+      writeRaw(pfc, context.captured);
+      context.passThrough = false;
+      return;
+    }
     const RequestFacts request = readResponseFacts(pfc, filter.settings());
     const HRESULT hr = convertHeld(filter, request, context.captureFailed, response, body);
     if (failed(hr)) makeErrorResponse(response, body, hr);

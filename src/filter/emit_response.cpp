@@ -14,6 +14,12 @@ void emitResponse(HTTP_FILTER_CONTEXT* pfc, HeldResponse& response, ResponseBody
   pfc->WriteClient(pfc, body.data(), &bodySize, 0);
 }
 
+void writeRaw(HTTP_FILTER_CONTEXT* pfc, std::string& bytes) {
+  if (!pfc || !pfc->WriteClient) return;
+  DWORD size = static_cast<DWORD>(bytes.size());
+  pfc->WriteClient(pfc, bytes.data(), &size, 0);
+}
+
 void emitFixedError(HTTP_FILTER_CONTEXT* pfc) noexcept {
   static const char kHead[] = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n";
   static char kNothing[1];

@@ -119,6 +119,29 @@ void parseHeldResponse(std::string_view captured, HeldResponse& response, Respon
   }
 }
 
+bool isBodilessStatus(int32_t statusCode) {
+  return (statusCode >= 100 && statusCode <= 199) || statusCode == 204 || statusCode == 304;
+}
+
+bool dropBareLineFeeds(HeldResponse& response) {
+  auto hasLf = [](const std::string& text) { return text.find('\n') != std::string::npos; };
+  bool found = false;
+  if (hasLf(response.version)) {
+    response.version = "HTTP/1.1";
+    found = true;
+  }
+  if (hasLf(response.reasonPhrase)) found = true;
+  for (auto it = response.headers.begin(); it != response.headers.end();) {
+    if (hasLf(it->first) || hasLf(it->second)) {
+      it = response.headers.erase(it);
+      found = true;
+    } else {
+      ++it;
+    }
+  }
+  return found;
+}
+
 void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code) {
   response.statusCode = 500;
   response.reasonPhrase = "Internal Server Error";
