@@ -41,7 +41,7 @@ const Family kFamilies[] = {
     {"J-SKY", "SoftBank/1.0/910T/TJ001/SN123456789012345 Browser/NetFront/3.3",
      "text/html; charset=Shift_JIS", 932, "<html", "\xF9\x8B"},
     {"PC", "Mozilla/5.0 (X11; Linux x86_64)", "text/html; charset=UTF-8", 65001,
-     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<img src=\"/emoji/001.svg\""},
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<img src=\"/emoji/001.svg\" alt=\"[晴れ]\"/>"},
 };
 
 const char* kPages[] = {"index.tm", "login.tm", "news.tm", "bench-2k.tm"};
