@@ -10,6 +10,7 @@ packages=(
   clang clang-format libclang-rt-dev
   libxslt1-dev
   curl python3 openssl
+  unicode-data  # EmojiSources.txt, against which the example emoji table is tested
 )
 [ "${VANTOMER_SETUP_EXTRA:-}" ] && packages+=(${VANTOMER_SETUP_EXTRA})
 

@@ -45,20 +45,20 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"Image", "7", "<img src=\"/e/007.gif\"/>"},
+    {"Image", "7", "<img src=\"/e/007.gif\" alt=\"[seven]\"/>"},
     {"Comment", "7", "[seven]"},
     {"i-mode", "7", "I7"},
     {"EZweb", "7", "E7"},
     {"J-SKY", "7", "J7"},
     {"i-mode", "5", "I5"},
     {"EZweb", "5", "E5"},
-    {"Comment", "5", "<img src=\"/e/005.gif\"/>"},
-    {"Comment", "6", "<img src=\"/e/006.gif\"/>"},
+    {"Comment", "5", "<img src=\"/e/005.gif\" alt=\"\"/>"},
+    {"Comment", "6", "<img src=\"/e/006.gif\" alt=\"\"/>"},
     {"J-SKY", "6", "J6"},
-    {"Comment", "0", "<img src=\"/e/000.gif\"/>"},
-    {"Comment", "8", "<img src=\"/e/008.gif\"/>"},
-    {"i-mode", "-5", "<img src=\"/e/0-5.gif\"/>"},
-    {"EZweb", "1234", "<img src=\"/e/1234.gif\"/>"},
+    {"Comment", "0", "<img src=\"/e/000.gif\" alt=\"\"/>"},
+    {"Comment", "8", "<img src=\"/e/008.gif\" alt=\"\"/>"},
+    {"i-mode", "-5", "<img src=\"/e/0-5.gif\" alt=\"\"/>"},
+    {"EZweb", "1234", "<img src=\"/e/1234.gif\" alt=\"\"/>"},
 };
 
 TEST(EmojiThroughTheModule, FamilyTextOrImage) {
@@ -80,7 +80,8 @@ TEST(EmojiThroughTheModule, AccesskeyIconIsRenderedLikeAnyEmoji) {
   ASSERT_TRUE(module.loaded()) << module.openError();
   Connection connection(module);
   const std::string page = "<html><p><a accesskey=\"9\" href=\"/x\">x</a></p></html>";
-  for (const Case& c : {Case{"i-mode", "", "I7"}, Case{"Image", "", "<img src=\"/e/007.gif\"/>"}}) {
+  for (const Case& c :
+       {Case{"i-mode", "", "I7"}, Case{"Image", "", "<img src=\"/e/007.gif\" alt=\"[seven]\"/>"}}) {
     SCOPED_TRACE(c.type);
     const Exchange exchange =
         connection.run(Request{}.userAgent(std::string(c.type) + "/1.0"), appResponse(page));

@@ -133,7 +133,7 @@ TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
     std::vector<std::string> body;
   } cases[] = {
       {"/page.tm", kIMode, 200, "application/xhtml+xml; charset=Shift_JIS", {kSjisA + kSjisSun}},
-      {"/page.tm", kPc, 200, "text/html; charset=UTF-8", {"あ<img src=\"/e/001.gif\"/>"}},
+      {"/page.tm", kPc, 200, "text/html; charset=UTF-8", {"あ<img src=\"/e/001.gif\" alt=\"\"/>"}},
       {"/sub/", kIMode, 200, "application/xhtml+xml; charset=Shift_JIS", {kSjisA}},
       {"/sub", kIMode, 301, "text/plain; charset=utf-8", {}},
       {"/plain.html?x=1", kIMode, 200, "text/html", {"<p>plain</p>"}},

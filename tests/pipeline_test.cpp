@@ -91,7 +91,7 @@ TEST_F(PipelineTest, Utf8ProfileSendsUtf8) {
   EXPECT_EQ(response.statusCode(), 200);
   EXPECT_EQ(response.header("Content-Type"), "text/html; charset=UTF-8");
   EXPECT_EQ(response.body,
-            "<html><body>\u3042[sun]<img src=\"/e/002.gif\"/>[sun]<a accesskey=\"1\" "
+            "<html><body>\u3042[sun]<img src=\"/e/002.gif\" alt=\"\"/>[sun]<a accesskey=\"1\" "
             "href=\"/n\">next</a><br/><input istyle=\"4\"/></body></html>");
 }
 

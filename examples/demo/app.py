@@ -46,7 +46,8 @@ def emoji_svg(number):
             'fill="hsl(%d,70%%,50%%)" stroke="hsl(%d,70%%,30%%)"/>'
             '<text x="8" y="11.5" font-family="sans-serif" font-size="%d" '
             'text-anchor="middle" fill="#fff">%d</text></svg>'
-            % (label, hue, hue, 8 if number < 100 else 6, number)).encode("utf-8")
+            % (label, hue, hue, 8 if number < 100 else 6 if number < 1000 else 4, number)
+            ).encode("utf-8")
 
 
 def page(title, body, emoji=1):

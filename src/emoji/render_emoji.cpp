@@ -12,9 +12,10 @@ namespace {
 
 constexpr std::string_view kNumMark = "%num%";
 
-// The img element for the number, from the profile's address template.
+// The img element for the number, from the profile's address template; alt
+// is required in XHTML, so it is given even when empty.
 HRESULT renderImage(const OutputCoordinator& profile, dom::Document& document, int32_t number,
-                    dom::Node& replacement) {
+                    std::string_view alt, dom::Node& replacement) {
   std::string digits = std::to_string(number);
   // Zeros go in front of the whole text, sign included: -5 gives 0-5.
   if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
@@ -31,6 +32,8 @@ HRESULT renderImage(const OutputCoordinator& profile, dom::Document& document, i
   HRESULT hr = document.createElement("img", img);
   if (failed(hr)) return hr;
   hr = img.setAttribute("src", src);
+  if (failed(hr)) return hr;
+  hr = img.setAttribute("alt", alt);
   if (failed(hr)) return hr;
   replacement = img;
   return S_OK;
@@ -58,7 +61,9 @@ HRESULT renderEmoji(const OutputCoordinator& profile, const EmojiTable& table,
     default:
       break;
   }
-  return renderImage(profile, document, number, replacement);
+  const std::string* comment = table.lookup(EmojiType::Comment, number);
+  return renderImage(profile, document, number, comment ? *comment : std::string_view(),
+                     replacement);
 }
 
 }  // namespace vantomer
