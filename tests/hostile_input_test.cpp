@@ -120,5 +120,40 @@ TEST_F(HostileInput, BareLineFeedsInTheHeldHeadGiveTheErrorResponse) {
   }
 }
 
+TEST(HeldResponseBound, AHeldPageOverTheBoundIsAnsweredAtOnce) {
+  FilterModule module(
+      settingsFile("<HeldResponseMaxBytes>1000</HeldResponseMaxBytes>" + profileElement(".*")));
+  ASSERT_TRUE(module.loaded()) << module.openError();
+  const struct {
+    std::size_t pageSize;
+    int status;
+  } cases[] = {{900, 200}, {5000, 500}, {100000, 500}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pageSize);
+    const std::string page = "<html><p>" + std::string(c.pageSize, 'x') + "</p></html>";
+    Request request;
+    request.userAgent(kVictim);
+    Connection connection(module);
+    const Exchange exchange =
+        connection.run(request, appResponse(page, "text/x-telmark", "X-App: 1\r\n"), 512);
+    EXPECT_TRUE(isOneCompleteResponse(exchange.clientBytes)) << exchange.clientBytes;
+    EXPECT_EQ(exchange.response.statusCode(), c.status);
+    if (c.status == 500) {
+      EXPECT_EQ(exchange.response.header("X-App"), "1");
+      EXPECT_EQ(exchange.writes.size(), 2u);
+    }
+  }
+}
+
+TEST(HeldResponseBound, ABoundBelowOneFailsTheLoad) {
+  for (const char* value : {"0", "-5"}) {
+    SCOPED_TRACE(value);
+    FilterModule module(settingsFile(std::string("<HeldResponseMaxBytes>") + value +
+                                     "</HeldResponseMaxBytes>" + profileElement(".*")));
+    EXPECT_TRUE(module.opened());
+    EXPECT_FALSE(module.loaded());
+  }
+}
+
 }  // namespace
 }  // namespace vantomer::test

@@ -123,6 +123,17 @@ class SettingsReader {
     field = minutes > kMaxCookieStockerTimeoutMinutes ? kMaxCookieStockerTimeoutMinutes : minutes;
   }
 
+  void readPositive(const dom::Node& context, std::string_view name, int32_t& field) {
+    std::string value;
+    if (!child(context, "", name, value)) return;
+    const int32_t number = text::parseDecimal32(value);
+    if (number <= 0) {
+      fail(E_FAIL, std::string(name), "not a positive number: " + std::to_string(number));
+      return;
+    }
+    field = number;
+  }
+
   static EmojiType parseEmojiType(std::string_view value) {
     if (text::iequals(value, "Comment")) return EmojiType::Comment;
     if (text::iequals(value, "i-mode")) return EmojiType::IMode;
@@ -151,6 +162,7 @@ void readServerWide(SettingsReader& reader, const dom::Node& root, SettingsTarge
   reader.readNarrow(root, "", "CookiePaddingMarkL", width::CookiePaddingMark, s.cookiePaddingMarkL);
   reader.readNarrow(root, "", "CookiePaddingMarkR", width::CookiePaddingMark, s.cookiePaddingMarkR);
   reader.readTimeout(root, "CookieStockerTimeoutMinutes", t.cookieStockerTimeoutMinutes);
+  reader.readPositive(root, "HeldResponseMaxBytes", s.heldResponseMaxBytes);
 }
 
 void readIcons(SettingsReader& reader, const dom::Node& coordinator, const std::string& prefix,

@@ -39,6 +39,10 @@ struct FilterSettings {
   std::string cookieStockKeyRaw = "X-Cookie-Stock-Key:";
   std::string cookiePaddingMarkL = "(=";
   std::string cookiePaddingMarkR = "=)";
+  // A held response that grows past this many bytes is answered with the 500
+  // response at once and the rest withheld: memory for one upstream stays
+  // bounded.
+  int32_t heldResponseMaxBytes = 16 * 1024 * 1024;
 };
 
 // One accesskey icon: an emoji number or a text (UTF-8), at most one set.

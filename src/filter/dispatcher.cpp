@@ -90,19 +90,6 @@ void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_R
   pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
 }
 
-void onSendRawData(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DATA* raw) {
-  auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
-  if (!context || context->passThrough) return;
-  if (!context->captureFailed && raw->pvInData && raw->cbInData > 0) {
-    try {
-      context->captured.append(static_cast<const char*>(raw->pvInData), raw->cbInData);
-    } catch (const std::bad_alloc&) {
-      context->captureFailed = true;
-    }
-  }
-  raw->cbInData = 0;
-}
-
 // Writes the converted page or a 500 response; never throws.
 void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   context.passThrough = true;
@@ -140,10 +127,45 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   context.passThrough = false;
 }
 
+// The held bytes outgrew their bound: the client gets the 500 response now,
+// made from the head alone, and the memory goes back.
+void respondOverLimit(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) {
+  const std::size_t headEnd = context.captured.find("\r\n\r\n");
+  if (headEnd != std::string::npos) context.captured.resize(headEnd + 4);
+  context.captureFailed = true;
+  respond(filter, pfc, context);
+  std::string().swap(context.captured);
+  context.responded = true;
+}
+
+void onSendRawData(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DATA* raw) {
+  auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
+  if (!context || context->passThrough) return;
+  if (!context->captureFailed && raw->pvInData && raw->cbInData > 0) {
+    const std::size_t limit = static_cast<std::size_t>(filter.settings().heldResponseMaxBytes);
+    if (context->captured.size() + raw->cbInData > limit) {
+      // What fits still completes the head the error response is made of.
+      const std::size_t room = limit - std::min(limit, context->captured.size());
+      try {
+        context->captured.append(static_cast<const char*>(raw->pvInData), room);
+      } catch (const std::bad_alloc&) {
+      }
+      respondOverLimit(filter, pfc, *context);
+    } else {
+      try {
+        context->captured.append(static_cast<const char*>(raw->pvInData), raw->cbInData);
+      } catch (const std::bad_alloc&) {
+        context->captureFailed = true;
+      }
+    }
+  }
+  raw->cbInData = 0;
+}
+
 void onEndOfRequest(Filter& filter, HTTP_FILTER_CONTEXT* pfc) {
   auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
   if (!context) return;
-  respond(filter, pfc, *context);
+  if (!context->responded) respond(filter, pfc, *context);
   destroyContext(pfc);
 }
 
@@ -163,7 +185,8 @@ DWORD dispatchNotification(Filter& filter, HTTP_FILTER_CONTEXT* pfc, DWORD notif
           onSendResponse(filter, pfc, static_cast<HTTP_FILTER_SEND_RESPONSE*>(notification));
         break;
       case SF_NOTIFY_SEND_RAW_DATA:
-        if (notification) onSendRawData(pfc, static_cast<HTTP_FILTER_RAW_DATA*>(notification));
+        if (notification)
+          onSendRawData(filter, pfc, static_cast<HTTP_FILTER_RAW_DATA*>(notification));
         break;
       case SF_NOTIFY_END_OF_REQUEST:
         onEndOfRequest(filter, pfc);
