@@ -21,33 +21,38 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 demo: build
+	@./scripts/setup.sh demo
 	@./examples/demo/run.sh $(BUILD)
 
 format:
+	@./scripts/setup.sh format
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 # Whole suite under ASan+UBSan (build-asan/), concurrency tests under TSan
 # (build-tsan/).
-test-sanitize: setup
+test-sanitize:
+	@./scripts/setup.sh sanitize
 	@JOBS=$(JOBS) ./scripts/sanitize.sh
 
 # Each fuzz target for FUZZ_SECONDS (default 60) seconds (build-fuzz/).
-fuzz: setup
+fuzz:
+	@./scripts/setup.sh fuzz
 	@JOBS=$(JOBS) FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) ./fuzz/run.sh
 
 # Conversion against the bare libxml2 floor and an XSLT peer (build-bench/).
-bench: setup
+bench:
+	@./scripts/setup.sh bench
 	@JOBS=$(JOBS) ./bench/run.sh
 
 # The same comparison in instructions counted by callgrind (steady on a busy
 # machine; about 3 minutes).
 bench-count:
-	@VANTOMER_SETUP_EXTRA="valgrind" ./scripts/setup.sh
+	@./scripts/setup.sh bench
 	@JOBS=$(JOBS) ./bench/count.sh
 
 # wrk against `vantomer serve` and nginx on 127.0.0.1 (installs nginx, wrk).
 load:
-	@VANTOMER_SETUP_EXTRA="nginx wrk" ./scripts/setup.sh
+	@./scripts/setup.sh load
 	@BUILD=$(BUILD) JOBS=$(JOBS) ./scripts/load.sh
 
 clean:

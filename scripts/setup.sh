@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the demo need.
-# Only missing packages are installed; runs apt-get through sudo when not root.
+# Installs the Debian packages a target needs: those to build and test by
+# default, and the extras of the named groups. Only missing packages are
+# installed; apt-get runs through sudo when not root. One line per step; the
+# package manager's own output goes to a log that is shown when it fails.
+# Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format]
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config git
-  libxml2-dev libboost-dev libboost-regex-dev libssl-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang clang-format libclang-rt-dev
-  libxslt1-dev
-  curl python3 openssl
-  unicode-data  # EmojiSources.txt, against which the example emoji table is tested
+declare -A groups=(
+  [build]="build-essential cmake pkg-config git libxml2-dev libboost-dev libboost-regex-dev
+           libssl-dev libgtest-dev libgmock-dev googletest unicode-data openssl curl"
+  [sanitize]=""
+  [fuzz]="clang libclang-rt-dev"
+  [bench]="libbenchmark-dev libxslt1-dev valgrind"
+  [load]="nginx wrk"
+  [demo]="python3"
+  [format]="clang-format"
 )
+
+wanted=(build "$@")
+packages=()
+for group in "${wanted[@]}"; do
+  [ -v "groups[$group]" ] || { echo "setup: unknown group $group" >&2; exit 2; }
+  packages+=(${groups[$group]})
+done
 [ "${VANTOMER_SETUP_EXTRA:-}" ] && packages+=(${VANTOMER_SETUP_EXTRA})
 
 missing=()
@@ -20,7 +31,6 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "setup: installing ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
   SUDO=()
 elif command -v sudo >/dev/null 2>&1; then
@@ -29,6 +39,15 @@ else
   echo "setup: need root or sudo to install: ${missing[*]}" >&2
   exit 1
 fi
+
+log=${TMPDIR:-/tmp}/vantomer-setup.log
 export DEBIAN_FRONTEND=noninteractive
-"${SUDO[@]}" apt-get update -qq || true
-"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "setup: installing ${missing[*]} (log: $log)"
+: >"$log"
+"${SUDO[@]}" apt-get update -q >>"$log" 2>&1 || echo "setup: package lists not refreshed (see $log)"
+if ! "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "setup: installing failed; the whole log is $log" >&2
+  exit 1
+fi
+echo "setup: done"
