@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang clang-format libclang-rt-dev
   libxslt1-dev
+  libhiredis-dev redis-server
   curl python3 openssl
 )
 [ "${VANTOMER_SETUP_EXTRA:-}" ] && packages+=(${VANTOMER_SETUP_EXTRA})
