@@ -119,12 +119,13 @@ RedisCookieStore::Outcome RedisCookieStore::runScript(const std::string& script,
                                                       std::vector<std::string_view> keysAndArgs,
                                                       RedisReply& reply) {
   std::string reason;
+  const auto deadline = pool_.deadline();
   keysAndArgs.insert(keysAndArgs.begin(), {"EVALSHA", digest, "1"});
-  bool ok = pool_.call(keysAndArgs, reply, reason);
+  bool ok = pool_.call(keysAndArgs, reply, deadline, reason);
   if (ok && reply.isError() && reply.text.starts_with("NOSCRIPT")) {
     keysAndArgs[0] = "EVAL";
     keysAndArgs[1] = script;
-    ok = pool_.call(keysAndArgs, reply, reason);
+    ok = pool_.call(keysAndArgs, reply, deadline, reason);
   }
   if (ok && !reply.isError()) return Outcome::Done;
   // Something else under the prefix holds this name: no outage.
@@ -226,8 +227,8 @@ HRESULT RedisCookieStore::newKey(std::string& key) {
   if (ask != RedisOutage::Ask::No) {
     RedisReply reply;
     std::string reason;
-    if (pool_.call({"INCR", prefix_}, reply, reason) && reply.type == RedisReply::Type::Integer &&
-        reply.integer > 0) {
+    if (pool_.call({"INCR", prefix_}, reply, pool_.deadline(), reason) &&
+        reply.type == RedisReply::Type::Integer && reply.integer > 0) {
       outage_.succeeded(ask);
       std::lock_guard<std::mutex> hold(lettersLock_);
       key = formatStockKey(letters_.draw(), static_cast<uint64_t>(reply.integer));

@@ -42,8 +42,8 @@ void RedisPool::give(std::unique_ptr<RedisConnection> connection) {
 }
 
 bool RedisPool::run(const std::vector<std::vector<std::string_view>>& commands,
-                    std::vector<RedisReply>& replies, std::string& reason) {
-  const auto deadline = RedisClock::now() + timeout_;
+                    std::vector<RedisReply>& replies, RedisClock::time_point deadline,
+                    std::string& reason) {
   for (;;) {
     bool reused = false;
     auto connection = take(deadline, reused, reason);
@@ -59,9 +59,9 @@ bool RedisPool::run(const std::vector<std::vector<std::string_view>>& commands,
 }
 
 bool RedisPool::call(const std::vector<std::string_view>& command, RedisReply& reply,
-                     std::string& reason) {
+                     RedisClock::time_point deadline, std::string& reason) {
   std::vector<RedisReply> replies;
-  if (!run({command}, replies, reason)) return false;
+  if (!run({command}, replies, deadline, reason)) return false;
   reply = std::move(replies.front());
   return true;
 }

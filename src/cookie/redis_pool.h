@@ -23,13 +23,16 @@ class RedisPool {
   RedisPool(const RedisPool&) = delete;
   RedisPool& operator=(const RedisPool&) = delete;
 
-  // Sends the commands in one write and reads their replies, all within the
-  // timeout, waiting for a connection included. False with the reason when
+  // Sends the commands in one write and reads their replies, all by the
+  // deadline, waiting for a connection included. False with the reason when
   // no connection could be had or it failed.
   [[nodiscard]] bool run(const std::vector<std::vector<std::string_view>>& commands,
-                         std::vector<RedisReply>& replies, std::string& reason);
+                         std::vector<RedisReply>& replies, RedisClock::time_point deadline,
+                         std::string& reason);
   [[nodiscard]] bool call(const std::vector<std::string_view>& command, RedisReply& reply,
-                          std::string& reason);
+                          RedisClock::time_point deadline, std::string& reason);
+  // Now plus the timeout.
+  RedisClock::time_point deadline() const { return RedisClock::now() + timeout_; }
   // Closes the idle connections: after a failure they are likely dead too.
   void drop();
 
