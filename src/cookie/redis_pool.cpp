@@ -48,7 +48,13 @@ bool RedisPool::run(const std::vector<std::vector<std::string_view>>& commands,
     bool reused = false;
     auto connection = take(deadline, reused, reason);
     if (!connection) return false;
-    const bool ok = connection->run(commands, replies, deadline, reason);
+    bool ok = false;
+    try {
+      ok = connection->run(commands, replies, deadline, reason);
+    } catch (...) {
+      give(nullptr);  // its place in the count
+      throw;
+    }
     const bool dropped = !ok && connection->closedBeforeReply();
     give(std::move(connection));
     if (ok) return true;
