@@ -222,7 +222,7 @@ rpath=$(keyed "$rport")
 echo
 echo "cookie stock: converted 10 KB page with a stock key, through vantomer serve --upstream nginx"
 echo "(each request: a lookup, a capture of the page's Set-Cookie, the links marked);"
-echo "Redis $(redis-server --version | awk '{print $3}') on a unix socket, no persistence, maxmemory 256mb volatile-lru"
+echo "Redis $(redis-server --version | sed 's/.*v=\([^ ]*\).*/\1/') on a unix socket, no persistence, maxmemory 256mb volatile-lru"
 printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' run stock req/s p50 p90 p99 errors cpu/req
 memory_line=$(measure "stock with a key" memory "$mport" "$mpath")
 echo "$memory_line"
