@@ -244,5 +244,48 @@ TEST(RedisStoreConcurrency, ManyThreadsCaptureAndRestoreOneKey) {
   EXPECT_TRUE(s.seen().empty());
 }
 
+TEST(RedisStoreConcurrency, ManyThreadsThroughAnOutage) {
+  REQUIRE_REDIS();
+  RedisServer server;
+  ASSERT_TRUE(server.start());
+  Store s(server.address());
+  std::atomic<bool> done{false};
+  std::atomic<long long> slowest{0};
+  std::atomic<int> lost{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      while (!done) {
+        std::string key;
+        const auto took = timed([&] {
+          EXPECT_EQ(s.store.capture(key, {"a=1"}, "UA"), S_OK);
+          StockedCookies cookies;
+          // Wherever the key was made, its login is found again.
+          if (s.store.lookup(key, "UA", cookies) != S_OK) ++lost;
+        });
+        long long seen = slowest;
+        while (took.count() > seen && !slowest.compare_exchange_weak(seen, took.count())) {
+        }
+      }
+    });
+  }
+  std::this_thread::sleep_for(300ms);
+  server.stop();
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(server.start());
+  std::this_thread::sleep_for(2500ms);
+  done = true;
+  for (auto& thread : threads) thread.join();
+  // A capture and a lookup, each within the timeout.
+  EXPECT_LT(slowest, (2 * (100ms + kSlack)).count());
+  // A lookup that meets the start of the outage finds nothing.
+  EXPECT_LE(lost, 4);
+  const auto reports = s.seen();
+  ASSERT_GE(reports.size(), 2u);
+  EXPECT_NE(reports.front().find("unavailable"), std::string::npos) << reports.front();
+  EXPECT_NE(reports.back().find("is back after"), std::string::npos) << reports.back();
+  EXPECT_FALSE(s.store.down());
+}
+
 }  // namespace
 }  // namespace vantomer
