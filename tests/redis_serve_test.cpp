@@ -168,5 +168,40 @@ TEST(RedisServe, EveryPageIsAnsweredWhileRedisIsGone) {
     EXPECT_EQ(err.find(secret), std::string::npos) << err;
 }
 
+TEST(RedisCheck, NamesAMalformedUrlAndWarnsAboutARefusingRedis) {
+  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  RedisServer redis({.password = "right"});
+  ASSERT_TRUE(redis.start()) << redis.log();
+  const std::string port = std::to_string(redis.port());
+  const struct {
+    std::string url;
+    int status;
+    std::vector<std::string> output;  // the first case must not name the element
+  } cases[] = {
+      {"redis://:right@127.0.0.1:" + port, 0, {"OK: the filter loads"}},
+      {"redis://:wrong@127.0.0.1:" + port, 0, {"warning: CookieStockerRedis", "WRONGPASS", "OK"}},
+      {"unix://:right@" + redis.socketPath() + "x", 0, {"warning", "No such file"}},
+      {"redis://:right@127.0.0.1:" + std::to_string(freePort()), 0, {"Connection refused"}},
+      {"redis://:right@127.0.0.1:" + port + "/db",
+       1,
+       {"error: CookieStockerRedis: not a Redis URL: the database must be", "FAILED"}},
+  };
+  for (const auto& c : cases) {
+    ServerDir dir;
+    const std::string module = dir.copy(modulePath(), "vantomer.so");
+    dir.write("Vantomer.setting", "<Vantomer><CookieStockerRedis>" + c.url +
+                                      "</CookieStockerRedis><NewOutputCoordinator/></Vantomer>");
+    dir.write("Emoji.setting", "<emoji/>");
+    const CommandResult result = runProgram(hostPath(), {"check", "--module", module});
+    EXPECT_EQ(result.status, c.status) << result.out;
+    for (const std::string& part : c.output)
+      EXPECT_NE(result.out.find(part), std::string::npos) << part << " in " << result.out;
+    EXPECT_EQ(result.out.find("right"), std::string::npos) << result.out;
+    if (&c == &cases[0]) {
+      EXPECT_EQ(result.out.find("CookieStockerRedis"), std::string::npos) << result.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantomer::test
