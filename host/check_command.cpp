@@ -9,6 +9,8 @@
 
 #include "commands.h"
 #include "config/load_settings.h"
+#include "config/redis_url.h"
+#include "cookie/redis_connection.h"
 #include "emoji/emoji_table.h"
 #include "filter_module.h"
 #include "options.h"
@@ -25,7 +27,8 @@ const char* const kCheckHelp =
     "reason, what makes the load fail (errors) and what would go wrong at request\n"
     "time (warnings): User-Agent patterns that are no regular expression, code\n"
     "pages without a converter, emoji image addresses without %num%, profiles\n"
-    "hidden behind a catch-all pattern, missing or malformed files.\n"
+    "hidden behind a catch-all pattern, missing or malformed files, a Redis for\n"
+    "the cookie stock that does not answer PING.\n"
     "\n"
     "Options:\n"
     "  --module PATH   the filter module (default: vantomer.so beside this program)\n"
@@ -268,6 +271,20 @@ int checkCommand(std::vector<std::string> args) {
   }
 
   if (settingsRead && settingsLoaded) checkProfiles(report, profiles, input, emoji);
+  RedisAddress redis;
+  std::string unusable;
+  if (settingsLoaded && !settings.cookieStockerRedis.empty() &&
+      parseRedisUrl(settings.cookieStockerRedis, redis, unusable)) {
+    const std::string refusal =
+        pingRedis(redis, std::chrono::milliseconds(settings.cookieStockerRedisTimeoutMs));
+    if (!refusal.empty())
+      report.warning("Vantomer.setting",
+                     "CookieStockerRedis: no answer to PING from Redis at " + redis.describe() +
+                         " (" + refusal + "; timeout " +
+                         std::to_string(settings.cookieStockerRedisTimeoutMs) +
+                         " ms); the filter loads, but keeps the cookie stock in each " +
+                         "process's memory until Redis answers");
+  }
 
   if (report.errors() == 0) {
     std::cout << "OK: the filter loads with these files (" << profiles.size() << " profile"

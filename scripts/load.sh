@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Load test on 127.0.0.1 only: wrk against `vantomer serve --root` (TELMARK
 # pages converted for an i-mode handset, and a static .html and .png passed
-# through) and against nginx serving the same files unconverted. Each run is
-# bounded by LOAD_SECONDS; both servers are started and stopped here.
+# through) and against nginx serving the same files unconverted; then the
+# cookie stock in memory against the stock in Redis: `vantomer serve` in
+# front of nginx (which sets a cookie on every page), a converted page
+# requested with a stock key. Each run is bounded by LOAD_SECONDS; every
+# server is started and stopped here.
 #   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)
-#   LOAD_PORT (18080; nginx gets the next port)  BUILD (build)
+#   LOAD_PORT (18080; the other servers get the next five ports)  BUILD (build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,10 +17,14 @@ connections=${LOAD_CONNECTIONS:-32}
 build=${BUILD:-build}
 vport=${LOAD_PORT:-18080}
 nport=$((vport + 1))
+aport=$((vport + 2))  # nginx as the application behind the proxies
+mport=$((vport + 3))  # vantomer, stock in memory
+rport=$((vport + 4))  # vantomer, stock in Redis
+redisport=$((vport + 5))
 jobs=${JOBS:-2}
 agent='DoCoMo/2.0 P903i(c100;TB;W24H12)'
 
-for tool in wrk nginx curl python3; do
+for tool in wrk nginx curl python3 redis-server; do
   command -v "$tool" >/dev/null || PATH=$PATH:/usr/sbin
   command -v "$tool" >/dev/null || { echo "load: $tool is missing (make load installs it)" >&2; exit 1; }
 done
@@ -26,7 +33,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target vantomer vantomer_module -j"$jobs" >/dev/null
 
 # Another server on these ports would be measured in place of ours.
-for port in "$vport" "$nport"; do
+for port in "$vport" "$nport" "$aport" "$mport" "$rport" "$redisport"; do
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     echo "load: port $port is in use; choose others with LOAD_PORT" >&2
     exit 1
@@ -85,6 +92,11 @@ http {
   sendfile on;
   keepalive_requests 1000000;
   server { listen 127.0.0.1:$nport; root $site; }
+  server {
+    listen 127.0.0.1:$aport;
+    root $site;
+    add_header Set-Cookie "session=0123456789abcdef0123456789abcdef; path=/";
+  }
 }
 CONF
 nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
@@ -99,8 +111,42 @@ ready() {
   cat "$work/vantomer.log" "$work/nginx/error.log" >&2 2>/dev/null || true
   exit 1
 }
+# The cookie stock: Redis with the configuration docs/settings.md
+# recommends, less persistence (a load test keeps nothing).
+mkdir -p "$work/redis"
+redis-server --port "$redisport" --bind 127.0.0.1 --unixsocket "$work/redis/redis.sock" \
+  --unixsocketperm 700 --dir "$work/redis" --save '' --appendonly no \
+  --maxmemory 256mb --maxmemory-policy volatile-lru --logfile "$work/redis/redis.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  [[ $(redis-cli -s "$work/redis/redis.sock" ping 2>/dev/null) == PONG ]] && break
+  sleep 0.1
+done
+for stock in memory redis; do
+  mkdir -p "$work/$stock"
+  cp "$build/vantomer.so" examples/Emoji.setting "$work/$stock/"
+  cp examples/Vantomer.setting "$work/$stock/"
+done
+python3 - "$work/redis/Vantomer.setting" "unix://$work/redis/redis.sock" <<'PY'
+import sys
+path, url = sys.argv[1], sys.argv[2]
+text = open(path, encoding="utf-8").read()
+text = text.replace("<Vantomer>", "<Vantomer>\n  <CookieStockerRedis>" + url + "</CookieStockerRedis>", 1)
+open(path, "w", encoding="utf-8").write(text)
+PY
+for stock in memory redis; do
+  port=$mport
+  [[ $stock == redis ]] && port=$rport
+  "$build/vantomer" serve --upstream "http://127.0.0.1:$aport" --module "$work/$stock/vantomer.so" \
+    --listen "127.0.0.1:$port" --threads 2 --no-access-log 2>"$work/vantomer-$stock.log" &
+  pids+=($!)
+done
+
 ready "$vport"
 ready "$nport"
+ready "$aport"
+ready "$mport"
+ready "$rport"
 for pid in "${pids[@]}"; do
   kill -0 "$pid" 2>/dev/null || { echo "load: a server did not start" >&2; exit 1; }
 done
@@ -128,7 +174,12 @@ hz=$(getconf CLK_TCK)
 measure() {
   local label=$1 server=$2 port=$3 path=$4 out
   local -a procs
-  if [[ $server == vantomer ]]; then procs=("${pids[0]}"); else mapfile -t procs < <(pgrep -P "${pids[1]}"); fi
+  case $server in
+    vantomer) procs=("${pids[0]}") ;;
+    nginx) mapfile -t procs < <(pgrep -P "${pids[1]}") ;;
+    memory) procs=("${pids[3]}") ;;
+    redis) procs=("${pids[4]}" "${pids[2]}") ;;
+  esac
   local before
   before=$(ticks "${procs[@]}")
   out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency -H "User-Agent: $agent" \
@@ -158,3 +209,30 @@ for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB pag
 done
 echo "(nginx sends the .tm pages unconverted; both servers and wrk share this machine's cores;"
 echo " cpu/req: the server's CPU time per request, its worker processes for nginx)"
+
+# The stock: a login's key from each server, then its page with the key.
+keyed() {
+  local key
+  key=$(curl -fs -A "$agent" "http://127.0.0.1:$1/bench-10k.tm" | grep -o '(=[A-Za-z]*0x[0-9a-f]*=)' | head -1)
+  [[ -n $key ]] || { echo "load: no stock key from port $1" >&2; exit 1; }
+  echo "/$key""bench-10k.tm"
+}
+mpath=$(keyed "$mport")
+rpath=$(keyed "$rport")
+echo
+echo "cookie stock: converted 10 KB page with a stock key, through vantomer serve --upstream nginx"
+echo "(each request: a lookup, a capture of the page's Set-Cookie, the links marked);"
+echo "Redis $(redis-server --version | sed 's/.*v=\([^ ]*\).*/\1/') on a unix socket, no persistence, maxmemory 256mb volatile-lru"
+printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' run stock req/s p50 p90 p99 errors cpu/req
+memory_line=$(measure "stock with a key" memory "$mport" "$mpath")
+echo "$memory_line"
+redis_line=$(measure "stock with a key" redis "$rport" "$rpath")
+echo "$redis_line"
+awk -v m="$(awk '{print $(NF-5)}' <<<"$memory_line")" -v r="$(awk '{print $(NF-5)}' <<<"$redis_line")" \
+  'BEGIN { if (m > 0) printf "Redis / in memory: %.0f %% of the in-memory rate (target: at least 80 %%)\n", 100 * r / m }'
+echo "(cpu/req for Redis counts vantomer and redis-server)"
+if grep -q "cookie stock" "$work/vantomer-redis.log"; then
+  echo "load: Redis failed during the run:" >&2
+  cat "$work/vantomer-redis.log" >&2
+  exit 1
+fi

@@ -1,11 +1,13 @@
 #include "config/load_settings.h"
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string_view>
 #include <vector>
 
+#include "config/redis_url.h"
 #include "platform/codepage.h"
 #include "platform/dom.h"
 #include "platform/text.h"
@@ -123,15 +125,33 @@ class SettingsReader {
     field = minutes > kMaxCookieStockerTimeoutMinutes ? kMaxCookieStockerTimeoutMinutes : minutes;
   }
 
-  void readPositive(const dom::Node& context, std::string_view name, int32_t& field) {
+  // A number that must lie in [low, high]; anything else fails the load.
+  void readBounded(const dom::Node& context, std::string_view name, int32_t low, int32_t high,
+                   int32_t& field) {
     std::string value;
     if (!child(context, "", name, value)) return;
     const int32_t number = text::parseDecimal32(value);
-    if (number <= 0) {
-      fail(E_FAIL, std::string(name), "not a positive number: " + std::to_string(number));
+    if (number < low || number > high) {
+      fail(E_FAIL, std::string(name),
+           "\"" + value + "\" is not a number from " + std::to_string(low) + " to " +
+               std::to_string(high));
       return;
     }
     field = number;
+  }
+
+  // Empty means the in-memory stock; anything else must be a Redis URL.
+  void readRedisUrl(const dom::Node& context, std::string_view name, std::string& field) {
+    std::string url;
+    readNarrow(context, "", name, width::CookieStockerRedis, url);
+    if (!ok() || result() != S_OK) return;
+    RedisAddress address;
+    std::string reason;
+    if (!url.empty() && !parseRedisUrl(url, address, reason)) {
+      fail(E_FAIL, std::string(name), "not a Redis URL: " + reason);
+      return;
+    }
+    field = std::move(url);
   }
 
   static EmojiType parseEmojiType(std::string_view value) {
@@ -162,7 +182,15 @@ void readServerWide(SettingsReader& reader, const dom::Node& root, SettingsTarge
   reader.readNarrow(root, "", "CookiePaddingMarkL", width::CookiePaddingMark, s.cookiePaddingMarkL);
   reader.readNarrow(root, "", "CookiePaddingMarkR", width::CookiePaddingMark, s.cookiePaddingMarkR);
   reader.readTimeout(root, "CookieStockerTimeoutMinutes", t.cookieStockerTimeoutMinutes);
-  reader.readPositive(root, "HeldResponseMaxBytes", s.heldResponseMaxBytes);
+  reader.readBounded(root, "CookieStockerMaxMegabytes", 1, kMaxCookieStockerMaxMegabytes,
+                     s.cookieStockerMaxMegabytes);
+  reader.readRedisUrl(root, "CookieStockerRedis", s.cookieStockerRedis);
+  reader.readNarrow(root, "", "CookieStockerRedisPrefix", width::CookieStockerRedisPrefix,
+                    s.cookieStockerRedisPrefix);
+  reader.readBounded(root, "CookieStockerRedisTimeoutMs", 1, kMaxCookieStockerRedisTimeoutMs,
+                     s.cookieStockerRedisTimeoutMs);
+  reader.readBounded(root, "HeldResponseMaxBytes", 1, std::numeric_limits<int32_t>::max(),
+                     s.heldResponseMaxBytes);
 }
 
 void readIcons(SettingsReader& reader, const dom::Node& coordinator, const std::string& prefix,

@@ -26,5 +26,8 @@ struct SettingsTargets {
 
 // Largest timeout that fits the 32-bit millisecond arithmetic of the stock.
 inline constexpr int32_t kMaxCookieStockerTimeoutMinutes = 71582;
+// Ranges of the stock's other numbers; a value outside fails the load.
+inline constexpr int32_t kMaxCookieStockerRedisTimeoutMs = 60000;
+inline constexpr int32_t kMaxCookieStockerMaxMegabytes = 1 << 20;
 
 }  // namespace vantomer

@@ -20,6 +20,8 @@ inline constexpr std::size_t LocationCorrectBasePathSVName = 128;
 inline constexpr std::size_t CookieStockKey = 128;
 inline constexpr std::size_t CookieStockKeyRaw = 128;
 inline constexpr std::size_t CookiePaddingMark = 16;
+inline constexpr std::size_t CookieStockerRedis = 1024;
+inline constexpr std::size_t CookieStockerRedisPrefix = 128;
 inline constexpr std::size_t InputContentType = 64;
 inline constexpr std::size_t DOCTYPE = 8192;
 inline constexpr std::size_t ErrorSource = 16384;
@@ -39,6 +41,12 @@ struct FilterSettings {
   std::string cookieStockKeyRaw = "X-Cookie-Stock-Key:";
   std::string cookiePaddingMarkL = "(=";
   std::string cookiePaddingMarkR = "=)";
+  // The cookie stock: in Redis when this URL is given (checked at load),
+  // else in this process's memory, bounded by cookieStockerMaxMegabytes.
+  std::string cookieStockerRedis;
+  std::string cookieStockerRedisPrefix = "vantomer:";
+  int32_t cookieStockerRedisTimeoutMs = 100;
+  int32_t cookieStockerMaxMegabytes = 64;
   // A held response that grows past this many bytes is answered with the 500
   // response at once and the rest withheld: memory for one upstream stays
   // bounded.

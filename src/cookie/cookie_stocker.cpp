@@ -1,54 +1,13 @@
 #include "cookie/cookie_stocker.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <system_error>
-
 #include "platform/system.h"
 
 namespace vantomer {
 namespace {
 
-constexpr std::size_t kAlphabetSize = 52;
-// The largest multiple of the alphabet size that fits a byte: bytes at or
-// above it are drawn again, so every letter is equally likely.
-constexpr unsigned kRandomLimit = 4 * kAlphabetSize;
-
-// Fills buffer from read-like calls, retrying after signals; returns the
-// count filled before the source failed or ran dry.
-template <typename Read>
-std::size_t readFully(unsigned char* buffer, std::size_t size, Read read) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t n = read(buffer + got, size - got);
-    if (n > 0) {
-      got += static_cast<std::size_t>(n);
-    } else if (!(n < 0 && errno == EINTR)) {
-      break;
-    }
-  }
-  return got;
-}
-
-bool readUrandom(unsigned char* buffer, std::size_t size) {
-  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const std::size_t got =
-      readFully(buffer, size, [fd](unsigned char* at, std::size_t n) { return ::read(fd, at, n); });
-  ::close(fd);
-  return got == size;
-}
-
-// Keys stand for logins, so they come from the system's secure source.
-void fillRandom(unsigned char* buffer, std::size_t size) {
-  const std::size_t got = readFully(
-      buffer, size, [](unsigned char* at, std::size_t n) { return ::getrandom(at, n, 0); });
-  if (got == size || readUrandom(buffer + got, size - got)) return;
-  throw std::system_error(errno ? errno : EIO, std::generic_category(), "no random source");
+std::size_t cookieBytes(const StockedCookie& c) {
+  return CookieStocker::kCookieCharge + c.name.size() + c.value.size() + c.path.size() +
+         c.expires.size() + c.flag.size();
 }
 
 }  // namespace
@@ -57,27 +16,7 @@ CookieStocker::CookieStocker() = default;
 
 uint32_t CookieStocker::now() const { return clock_ ? clock_() : sys::tickCount(); }
 
-int CookieStocker::randomLetterIndex() {
-  for (;;) {
-    if (randomPos_ == sizeof random_) {
-      fillRandom(random_, sizeof random_);
-      randomPos_ = 0;
-    }
-    const unsigned byte = random_[randomPos_++];
-    if (byte < kRandomLimit) return static_cast<int>(byte % kAlphabetSize);
-  }
-}
-
-std::string CookieStocker::makeKey() {
-  std::string key;
-  key.reserve(kKeyLength + 2 + 16);
-  for (int i = 0; i < kKeyLength; ++i) key.push_back(kAlphabet[randomLetterIndex()]);
-  ++serial_;
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(serial_));
-  key.append(hex);
-  return key;
-}
+std::string CookieStocker::makeKey() { return formatStockKey(letters_.draw(), ++serial_); }
 
 void CookieStocker::touch(Entries::iterator it, uint32_t tick) {
   it->second.entry.lastUsed = tick;
@@ -87,9 +26,29 @@ void CookieStocker::touch(Entries::iterator it, uint32_t tick) {
   it->second.useOrder = order;
 }
 
+void CookieStocker::resize(Slot& slot, std::size_t bytes) {
+  bytes_ = bytes_ - slot.bytes + bytes;
+  slot.bytes = bytes;
+}
+
 void CookieStocker::erase(Entries::iterator it) {
   if (it->second.useOrder != 0) byUse_.erase(it->second.useOrder);
+  bytes_ -= it->second.bytes;
   entries_.erase(it);
+}
+
+void CookieStocker::makeRoom(Entries::iterator keep) {
+  // Without a bound, a client provoking Set-Cookie in a loop would grow the
+  // stock without end; the entries idle longest go first.
+  while ((entries_.size() > kMaxEntries || bytes_ > maxBytes) && !byUse_.empty()) {
+    const Entries::iterator oldest = byUse_.begin()->second;
+    if (oldest == keep) {
+      if (byUse_.size() == 1) break;
+      erase(std::next(byUse_.begin())->second);
+    } else {
+      erase(oldest);
+    }
+  }
 }
 
 void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookieValue,
@@ -103,22 +62,45 @@ void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookie
     // logout) or replacing it, and sending the old value on would keep a
     // session alive that the application ended.
     auto it = entries_.find(stockKey);
-    if (it != entries_.end()) it->second.entry.cookies.erase(CookieKey(cookie.name, cookie.path));
+    if (it == entries_.end()) return;
+    Slot& slot = it->second;
+    auto held = slot.entry.cookies.find(CookieKey(cookie.name, cookie.path));
+    if (held == slot.entry.cookies.end()) return;
+    const std::size_t freed = cookieBytes(held->second.cookie);
+    slot.entry.cookies.erase(held);
+    resize(slot, slot.bytes - freed);
     return;
   }
+  if (!fitsCookieBound(cookie)) return;
 
   auto it = entries_.find(stockKey);
   if (it == entries_.end()) {
-    // Without a bound, a client provoking Set-Cookie in a loop would grow
-    // the stock without end.
-    if (entries_.size() >= kMaxEntries && !byUse_.empty()) erase(byUse_.begin()->second);
     it = entries_.emplace(stockKey, Slot()).first;
+    resize(it->second, kEntryCharge + stockKey.size());
   }
   touch(it, now());
-  StockEntry& entry = it->second.entry;
+  Slot& slot = it->second;
+  StockEntry& entry = slot.entry;
+  std::size_t bytes = slot.bytes - entry.userAgent.size() + userAgent.size();
   entry.userAgent.assign(userAgent);
+
   CookieKey key(cookie.name, cookie.path);
-  entry.cookies.insert_or_assign(std::move(key), std::move(cookie));
+  auto held = entry.cookies.find(key);
+  if (held != entry.cookies.end()) {
+    bytes -= cookieBytes(held->second.cookie);
+  } else if (entry.cookies.size() >= kMaxCookiesPerEntry) {
+    auto oldest = entry.cookies.begin();
+    for (auto c = entry.cookies.begin(); c != entry.cookies.end(); ++c)
+      if (c->second.setOrder < oldest->second.setOrder) oldest = c;
+    bytes -= cookieBytes(oldest->second.cookie);
+    entry.cookies.erase(oldest);
+  }
+  bytes += cookieBytes(cookie);
+  HeldCookie& stored = entry.cookies[std::move(key)];
+  stored.cookie = std::move(cookie);
+  stored.setOrder = ++entry.cookiesSet;
+  resize(slot, bytes);
+  makeRoom(it);
 }
 
 void CookieStocker::capture(std::string& stockKey, std::string_view setCookieValue,
@@ -160,7 +142,15 @@ std::optional<StockedCookies> CookieStocker::lookup(const std::string& stockKey,
     return std::nullopt;
   }
   touch(it, now());
-  return it->second.entry.cookies;
+  StockedCookies cookies;
+  for (const auto& [key, held] : it->second.entry.cookies)
+    cookies.emplace_hint(cookies.end(), key, held.cookie);
+  return cookies;
+}
+
+bool CookieStocker::contains(const std::string& stockKey) const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return entries_.count(stockKey) != 0;
 }
 
 void CookieStocker::sweep() {
@@ -189,10 +179,16 @@ std::size_t CookieStocker::size() const {
   return entries_.size();
 }
 
+std::size_t CookieStocker::bytes() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return bytes_;
+}
+
 void CookieStocker::clear() {
   std::lock_guard<std::mutex> hold(lock_);
   byUse_.clear();
   entries_.clear();
+  bytes_ = 0;
 }
 
 }  // namespace vantomer

@@ -10,21 +10,31 @@
 #include <utility>
 
 #include "cookie/cookie_store.h"
+#include "cookie/stock_key.h"
 
 namespace vantomer {
+
+// One stocked cookie and when it was set, for the per-entry bound.
+struct HeldCookie {
+  StockedCookie cookie;
+  uint64_t setOrder = 0;
+};
 
 struct StockEntry {
   uint32_t lastUsed = 0;
   std::string userAgent;
-  StockedCookies cookies;
+  std::map<CookieKey, HeldCookie> cookies;
+  uint64_t cookiesSet = 0;  // the last setOrder given
 };
 
 class CookieStocker final : public CookieStore {
  public:
   // Bound on the number of entries; the entry idle longest makes room.
   static constexpr std::size_t kMaxEntries = 100000;
-  static constexpr int kKeyLength = 16;
-  static constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  // Default bound on the bytes the stock holds (see bytes()).
+  static constexpr std::size_t kDefaultMaxBytes = std::size_t{64} << 20;
+  static constexpr int kKeyLength = kStockKeyLetters;
+  static constexpr const char* kAlphabet = kStockKeyAlphabet;
 
   CookieStocker();
 
@@ -41,29 +51,42 @@ class CookieStocker final : public CookieStore {
   void capture(std::string& stockKey, std::string_view setCookieValue, std::string_view userAgent);
   // A copy of the cookies when the key has an entry of this User-Agent.
   std::optional<StockedCookies> lookup(const std::string& stockKey, std::string_view userAgent);
+  // Whether the key has an entry, whatever its User-Agent; changes nothing.
+  bool contains(const std::string& stockKey) const;
 
   // Written by the settings loader before any request.
   int32_t timeoutMinutes = 60;
+  // Bound on bytes(); the entries idle longest make room. Set before any
+  // request.
+  std::size_t maxBytes = kDefaultMaxBytes;
 
   // For tests and tools: the clock the stock reads (defaults to the tick).
   void setClockForTesting(uint32_t (*clock)());
   std::size_t size() const;
+  // What the entries hold: their keys, User-Agents and cookie texts, plus a
+  // fixed charge per entry and per cookie for the structures around them.
+  std::size_t bytes() const;
   void clear();
+
+  static constexpr std::size_t kEntryCharge = 256;
+  static constexpr std::size_t kCookieCharge = 320;
 
  private:
   struct Slot {
     StockEntry entry;
     uint64_t useOrder = 0;  // key of the entry in byUse_; 0 before the first use
+    std::size_t bytes = 0;
   };
   using Entries = std::map<std::string, Slot>;
 
   void captureOne(std::string& stockKey, std::string_view setCookieValue,
                   std::string_view userAgent);      // lock held
+  void makeRoom(Entries::iterator keep);            // lock held
   std::string makeKey();                            // lock held
   uint32_t now() const;                             // lock held
   void touch(Entries::iterator it, uint32_t tick);  // lock held
   void erase(Entries::iterator it);                 // lock held
-  int randomLetterIndex();                          // lock held
+  void resize(Slot& slot, std::size_t bytes);       // lock held
 
   mutable std::mutex lock_;
   uint64_t serial_ = 0;
@@ -71,8 +94,8 @@ class CookieStocker final : public CookieStore {
   // Use order, oldest first: a counter rather than the tick, which wraps.
   std::map<uint64_t, Entries::iterator> byUse_;
   uint64_t useCounter_ = 0;
-  unsigned char random_[256];
-  std::size_t randomPos_ = sizeof random_;
+  std::size_t bytes_ = 0;
+  KeyLetters letters_;
   uint32_t (*clock_)() = nullptr;
 };
 

@@ -17,6 +17,18 @@ namespace vantomer {
 using CookieKey = std::pair<std::string, std::string>;
 using StockedCookies = std::map<CookieKey, StockedCookie>;
 
+// Bounds every store keeps per handset, as browsers keep cookies: at most
+// kMaxCookiesPerEntry cookies (a new one pushes out the one set longest ago),
+// and a cookie whose name and value together exceed kMaxCookieBytes is not
+// stocked at all.
+inline constexpr std::size_t kMaxCookiesPerEntry = 50;
+inline constexpr std::size_t kMaxCookieBytes = 4096;
+
+// Whether a parsed Set-Cookie value is small enough to stock.
+inline bool fitsCookieBound(const StockedCookie& cookie) {
+  return cookie.name.size() + cookie.value.size() <= kMaxCookieBytes;
+}
+
 class CookieStore {
  public:
   virtual ~CookieStore() = default;

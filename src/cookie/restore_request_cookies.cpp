@@ -1,5 +1,7 @@
 #include "cookie/restore_request_cookies.h"
 
+#include <set>
+
 #include "http/cookie_format.h"
 #include "platform/text.h"
 
@@ -15,6 +17,11 @@ bool flagPasses(const std::string& flag, bool secure) {
   return false;
 }
 
+// What a pair adds to the header formatCookieHeader writes: "name=value; ".
+std::size_t pairLength(const std::string& name, const std::string& value) {
+  return name.size() + value.size() + 3;
+}
+
 }  // namespace
 
 HRESULT restoreRequestCookies(CookieStore& store, const RequestFacts& request,
@@ -26,10 +33,27 @@ HRESULT restoreRequestCookies(CookieStore& store, const RequestFacts& request,
 
   RequestCookies cookies;
   if (request.cookieHeader) parseCookieHeader(*request.cookieHeader, cookies);
+  std::size_t length = 0;
+  for (const auto& [name, value] : cookies) length += pairLength(name, value);
+  if (length > kMaxCookieHeader) {
+    // Normalising lengthened the handset's own header past what a request
+    // may carry; it goes on as it came, with nothing added.
+    cookieHeader = *request.cookieHeader;
+    return S_OK;
+  }
+  std::set<std::string> leftOut;
   for (const auto& [key, cookie] : stocked) {
     if (!flagPasses(cookie.flag, request.secure)) continue;
     if (url.compare(0, cookie.path.size(), cookie.path) != 0) continue;
-    // The handset's own cookie, or a stocked one met earlier, wins.
+    // The handset's own cookie, or a stocked one met earlier, wins; also one
+    // that was left out for its length, so no other path's value stands in.
+    if (cookies.count(cookie.name) || leftOut.count(cookie.name)) continue;
+    const std::size_t added = pairLength(cookie.name, cookie.value);
+    if (length + added > kMaxCookieHeader) {
+      leftOut.insert(cookie.name);
+      continue;
+    }
+    length += added;
     cookies.emplace(cookie.name, cookie.value);
   }
   cookieHeader = formatCookieHeader(cookies);

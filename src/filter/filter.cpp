@@ -1,14 +1,31 @@
 #include "filter/filter.h"
 
 #include "config/load_settings.h"
+#include "config/redis_url.h"
+#include "cookie/restore_request_cookies.h"
+#include "filter/host_access.h"
 
 namespace vantomer {
+
+static_assert(kMaxCookieHeader + 1 == kCookieBuffer,
+              "a restored Cookie header is bounded by what a request's own may hold");
 
 bool Filter::load(const std::string& directory, std::string* problem) {
   const HRESULT settings = loadSettings(
       sys::pathCombine(directory, "Vantomer.setting"),
       SettingsTargets{settings_, input_, profiles_, cookieStocker_.timeoutMinutes}, problem);
   if (failed(settings)) return false;
+  cookieStocker_.maxBytes = static_cast<std::size_t>(settings_.cookieStockerMaxMegabytes) << 20;
+  redisStore_.reset();
+  RedisAddress address;
+  std::string reason;
+  if (!settings_.cookieStockerRedis.empty() &&
+      parseRedisUrl(settings_.cookieStockerRedis, address, reason)) {
+    redisStore_ = std::make_unique<RedisCookieStore>(
+        std::move(address), settings_.cookieStockerRedisPrefix,
+        std::chrono::milliseconds(settings_.cookieStockerRedisTimeoutMs),
+        cookieStocker_.timeoutMinutes, cookieStocker_);
+  }
   if (failed(emojiTable_.load(sys::pathCombine(directory, "Emoji.setting")))) return false;
   return sweepTimer_.start(kSweepPeriodMs, [this] { cookieStocker_.sweep(); });
 }

@@ -2,10 +2,12 @@
 // The filter's process-wide state, owned in one place: the records read at
 // load, the cookie stock and the timer that sweeps it.
 
+#include <memory>
 #include <string>
 
 #include "config/settings.h"
 #include "cookie/cookie_stocker.h"
+#include "cookie/redis_cookie_store.h"
 #include "emoji/emoji_table.h"
 #include "platform/hresult.h"
 #include "platform/system.h"
@@ -20,10 +22,10 @@ class Filter {
   Filter(const Filter&) = delete;
   Filter& operator=(const Filter&) = delete;
 
-  // Reads "Vantomer.setting", then "Emoji.setting", from directory and
-  // starts the sweep timer; each step only while the earlier ones
-  // succeeded, and nothing read is undone when a later one fails. problem
-  // receives the settings loader's reason when it fails.
+  // Reads "Vantomer.setting", then "Emoji.setting", from directory, chooses
+  // the cookie stock the settings name and starts the sweep timer; each step only while the earlier
+  // ones succeeded, and nothing read is undone when a later one fails. problem receives the
+  // settings loader's reason when it fails.
   [[nodiscard]] bool load(const std::string& directory, std::string* problem = nullptr);
   // Stops the timer and frees the profiles; false when no timer ran. The
   // rest, the stocked cookies included, stays for a later load.
@@ -33,13 +35,18 @@ class Filter {
   const InputCoordinator& input() const { return input_; }
   const ProfileList& profiles() const { return profiles_; }
   const EmojiTable& emojiTable() const { return emojiTable_; }
-  CookieStore& cookieStore() { return cookieStocker_; }
+  // Redis when the settings name one, else the in-memory stock.
+  CookieStore& cookieStore() {
+    if (redisStore_) return *redisStore_;
+    return cookieStocker_;
+  }
 
   // For tools and tests that fill or inspect the records themselves.
   FilterSettings& settings() { return settings_; }
   InputCoordinator& input() { return input_; }
   ProfileList& profiles() { return profiles_; }
   EmojiTable& emojiTable() { return emojiTable_; }
+  // The in-memory stock; with Redis, its stand-in during outages.
   CookieStocker& cookieStocker() { return cookieStocker_; }
 
  private:
@@ -47,6 +54,7 @@ class Filter {
   // stock it sweeps goes.
   EmojiTable emojiTable_;
   CookieStocker cookieStocker_;
+  std::unique_ptr<RedisCookieStore> redisStore_;
   InputCoordinator input_;
   ProfileList profiles_;
   FilterSettings settings_;

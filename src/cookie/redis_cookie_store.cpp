@@ -1,0 +1,243 @@
+#include "cookie/redis_cookie_store.h"
+
+#include <algorithm>
+
+#include "cookie/sha1.h"
+
+namespace vantomer {
+namespace {
+
+// An entry is a hash: "u" the User-Agent, "n" the count of cookies set (the
+// order that the per-entry bound evicts by), and per cookie the field
+// "c" LENGTH ":" NAME PATH holding ORDER ":" LENGTH ":" FLAG VALUE.
+
+// KEYS[1] the entry; ARGV the User-Agent and the expiry in milliseconds.
+// Nil when there is no entry for this User-Agent (another one's is removed),
+// else the hash, its expiry renewed.
+const std::string kLookupScript = R"lua(
+local ua = redis.call('HGET', KEYS[1], 'u')
+if not ua then return false end
+if ua ~= ARGV[1] then
+  redis.call('DEL', KEYS[1])
+  return false
+end
+redis.call('PEXPIRE', KEYS[1], ARGV[2])
+return redis.call('HGETALL', KEYS[1])
+)lua";
+
+// KEYS[1] the key counter; ARGV the prefix, the stock key (empty for a new
+// one), the letters of a new key, the expiry in milliseconds, the
+// User-Agent, the most cookies an entry keeps, then per Set-Cookie "d" (a
+// cookie with an expiry: the stocked one goes) or "s" (stock it), the field
+// and the value. Returns the stock key.
+const std::string kCaptureScript = R"lua(
+local key = ARGV[2]
+if key == '' then
+  key = ARGV[3] .. '0x' .. string.format('%x', redis.call('INCR', KEYS[1]))
+end
+local entry = ARGV[1] .. key
+local most = tonumber(ARGV[6])
+local stocked = false
+for i = 7, #ARGV, 3 do
+  local field = ARGV[i + 1]
+  if ARGV[i] == 'd' then
+    redis.call('HDEL', entry, field)
+  else
+    if redis.call('HEXISTS', entry, field) == 0 and redis.call('HLEN', entry) - 2 >= most then
+      local all = redis.call('HGETALL', entry)
+      local oldest, oldestField
+      for j = 1, #all, 2 do
+        if string.sub(all[j], 1, 1) == 'c' then
+          local order = tonumber(string.match(all[j + 1], '^(%d+):'))
+          if order and (not oldest or order < oldest) then oldest, oldestField = order, all[j] end
+        end
+      end
+      if oldestField then redis.call('HDEL', entry, oldestField) end
+    end
+    local order = redis.call('HINCRBY', entry, 'n', 1)
+    redis.call('HSET', entry, field, order .. ':' .. ARGV[i + 2], 'u', ARGV[5])
+    stocked = true
+  end
+end
+if stocked then redis.call('PEXPIRE', entry, ARGV[4]) end
+return key
+)lua";
+
+const std::string kLookupDigest = sha1Hex(kLookupScript);
+const std::string kCaptureDigest = sha1Hex(kCaptureScript);
+
+std::string cookieField(const StockedCookie& cookie) {
+  return "c" + std::to_string(cookie.name.size()) + ":" + cookie.name + cookie.path;
+}
+
+std::string cookieValue(const StockedCookie& cookie) {
+  return std::to_string(cookie.flag.size()) + ":" + cookie.flag + cookie.value;
+}
+
+// Reads a decimal number and the ":" after it from the front of text.
+bool readLength(std::string_view& text, std::size_t& number) {
+  const std::size_t colon = text.find(':');
+  if (colon == 0 || colon == std::string_view::npos || colon > 9) return false;
+  number = 0;
+  for (char c : text.substr(0, colon)) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + static_cast<std::size_t>(c - '0');
+  }
+  text.remove_prefix(colon + 1);
+  return true;
+}
+
+// One cookie of the hash; false for a field that is no cookie or is damaged.
+bool readCookie(std::string_view field, std::string_view value, StockedCookie& cookie) {
+  if (!field.starts_with('c')) return false;
+  field.remove_prefix(1);
+  std::size_t length = 0, order = 0;
+  if (!readLength(field, length) || length > field.size()) return false;
+  cookie.name = std::string(field.substr(0, length));
+  cookie.path = std::string(field.substr(length));
+  if (!readLength(value, order) || !readLength(value, length) || length > value.size())
+    return false;
+  cookie.flag = std::string(value.substr(0, length));
+  cookie.value = std::string(value.substr(length));
+  return true;
+}
+
+}  // namespace
+
+RedisCookieStore::RedisCookieStore(RedisAddress address, std::string prefix,
+                                   std::chrono::milliseconds timeout, int32_t idleMinutes,
+                                   CookieStocker& fallback, RedisOutage::Report report)
+    : prefix_(std::move(prefix)),
+      // The in-memory stock drops an entry within a minute at timeout 0.
+      expiryMs_(std::to_string(int64_t{std::max<int32_t>(idleMinutes, 1)} * 60000)),
+      fallback_(fallback),
+      pool_(address, timeout),
+      outage_(address.describe(), std::move(report)) {}
+
+RedisCookieStore::Outcome RedisCookieStore::runScript(const std::string& script,
+                                                      const std::string& digest,
+                                                      std::vector<std::string_view> keysAndArgs,
+                                                      RedisReply& reply) {
+  std::string reason;
+  const auto deadline = pool_.deadline();
+  keysAndArgs.insert(keysAndArgs.begin(), {"EVALSHA", digest, "1"});
+  bool ok = pool_.call(keysAndArgs, reply, deadline, reason);
+  if (ok && reply.isError() && reply.text.starts_with("NOSCRIPT")) {
+    keysAndArgs[0] = "EVAL";
+    keysAndArgs[1] = script;
+    ok = pool_.call(keysAndArgs, reply, deadline, reason);
+  }
+  if (ok && !reply.isError()) return Outcome::Done;
+  // Something else under the prefix holds this name: no outage.
+  if (ok && reply.text.find("WRONGTYPE") != std::string::npos) return Outcome::KeyUnusable;
+  if (ok) reason = reply.text;
+  reply.text = reason;
+  pool_.drop();
+  return Outcome::Failed;
+}
+
+HRESULT RedisCookieStore::capture(std::string& stockKey,
+                                  const std::vector<std::string_view>& setCookieValues,
+                                  std::string_view userAgent) {
+  if (setCookieValues.empty()) return S_OK;
+  // Keys stocked here during an outage stay here.
+  if (!stockKey.empty() && fallback_.contains(stockKey))
+    return fallback_.capture(stockKey, setCookieValues, userAgent);
+  const RedisOutage::Ask ask = outage_.mayAsk();
+  if (ask == RedisOutage::Ask::No) return fallback_.capture(stockKey, setCookieValues, userAgent);
+
+  // Parsed here, so that the script sees only fields and values, and the
+  // bound on a cookie's length is kept before anything is sent.
+  std::vector<std::string> texts;
+  texts.reserve(setCookieValues.size() * 2);
+  std::vector<const char*> ops;
+  for (std::string_view value : setCookieValues) {
+    StockedCookie cookie;
+    parseSetCookie(value, cookie);
+    if (!cookie.expires.empty()) {
+      ops.push_back("d");
+      texts.push_back(cookieField(cookie));
+      texts.emplace_back();
+    } else if (fitsCookieBound(cookie)) {
+      ops.push_back("s");
+      texts.push_back(cookieField(cookie));
+      texts.push_back(cookieValue(cookie));
+    }
+  }
+  std::string letters;
+  if (stockKey.empty()) {
+    std::lock_guard<std::mutex> hold(lettersLock_);
+    letters = letters_.draw();
+  }
+  const std::string most = std::to_string(kMaxCookiesPerEntry);
+  std::vector<std::string_view> args{prefix_,   prefix_,   stockKey, letters,
+                                     expiryMs_, userAgent, most};
+  for (std::size_t i = 0; i < ops.size(); ++i) {
+    args.push_back(ops[i]);
+    args.push_back(texts[2 * i]);
+    args.push_back(texts[2 * i + 1]);
+  }
+
+  RedisReply reply;
+  const Outcome outcome = runScript(kCaptureScript, kCaptureDigest, std::move(args), reply);
+  if (outcome == Outcome::Done && reply.type == RedisReply::Type::String) {
+    outage_.succeeded(ask);
+    stockKey = reply.text;
+    return S_OK;
+  }
+  if (outcome == Outcome::Failed)
+    outage_.failed(ask, reply.text);
+  else
+    outage_.succeeded(ask);
+  return fallback_.capture(stockKey, setCookieValues, userAgent);
+}
+
+HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view userAgent,
+                                 StockedCookies& cookies) {
+  // The empty key is never made; the prefix alone is the key counter.
+  if (stockKey.empty()) return S_FALSE;
+  if (fallback_.contains(stockKey)) return fallback_.lookup(stockKey, userAgent, cookies);
+  const RedisOutage::Ask ask = outage_.mayAsk();
+  if (ask == RedisOutage::Ask::No) return S_FALSE;
+
+  const std::string entry = prefix_ + stockKey;
+  RedisReply reply;
+  const Outcome outcome =
+      runScript(kLookupScript, kLookupDigest, {entry, userAgent, expiryMs_}, reply);
+  if (outcome == Outcome::Failed) {
+    outage_.failed(ask, reply.text);
+    return S_FALSE;
+  }
+  outage_.succeeded(ask);
+  if (outcome != Outcome::Done || reply.type != RedisReply::Type::Array) return S_FALSE;
+  cookies.clear();
+  for (std::size_t i = 0; i + 1 < reply.items.size(); i += 2) {
+    StockedCookie cookie;
+    if (!readCookie(reply.items[i].text, reply.items[i + 1].text, cookie)) continue;
+    CookieKey key(cookie.name, cookie.path);
+    cookies.insert_or_assign(std::move(key), std::move(cookie));
+  }
+  return S_OK;
+}
+
+void RedisCookieStore::sweep() { fallback_.sweep(); }
+
+HRESULT RedisCookieStore::newKey(std::string& key) {
+  const RedisOutage::Ask ask = outage_.mayAsk();
+  if (ask != RedisOutage::Ask::No) {
+    RedisReply reply;
+    std::string reason;
+    if (pool_.call({"INCR", prefix_}, reply, pool_.deadline(), reason) &&
+        reply.type == RedisReply::Type::Integer && reply.integer > 0) {
+      outage_.succeeded(ask);
+      std::lock_guard<std::mutex> hold(lettersLock_);
+      key = formatStockKey(letters_.draw(), static_cast<uint64_t>(reply.integer));
+      return S_OK;
+    }
+    outage_.failed(ask, reply.isError() ? reply.text : reason);
+    pool_.drop();
+  }
+  return fallback_.newKey(key);
+}
+
+}  // namespace vantomer
