@@ -12,9 +12,7 @@
 #include <vector>
 
 #include "platform/hresult.h"
-
-struct _xmlNode;
-struct _xmlDoc;
+#include "platform/xml_owners.h"
 
 namespace vantomer::dom {
 
@@ -157,7 +155,7 @@ class Document {
                           std::vector<std::vector<Node>>& lists) const;
   HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
 
-  _xmlDoc* raw() const { return doc_; }
+  _xmlDoc* raw() const { return doc_.get(); }
 
   // Used by Node: remembers a node that left the tree (or was created
   // outside it) so that it is freed with the document, not before.
@@ -165,12 +163,13 @@ class Document {
 
  private:
   void releaseContent();
-  void replaceContent(_xmlDoc* doc);
+  void replaceContent(xml::DocPtr doc);
   // Replaces the content by an empty document.
-  HRESULT clearContent();
+  [[nodiscard]] HRESULT clearContent();
   HRESULT parse(std::string_view bytes, const char* encoding, int options, bool& loaded);
 
-  _xmlDoc* doc_ = nullptr;
+  // Null only when even an empty document could not be allocated.
+  xml::DocPtr doc_;
   std::vector<_xmlNode*> detached_;
   ParseError parseError_;
   bool validateOnParse_ = false;

@@ -8,9 +8,12 @@
 #include <cstring>
 #include <new>
 
+#include "platform/dom.h"
 #include "platform/dom_internal.h"
+#include "platform/xml_owners.h"
 
-namespace vantomer::dom::detail {
+namespace vantomer::dom {
+namespace detail {
 namespace {
 
 // Replacement for each byte that needs one; NUL marks the end of the text.
@@ -94,13 +97,13 @@ void appendCData(std::string& out, std::string_view s) {
   out += "]]>";
 }
 
+// Its buffer is freed also when appending to out fails.
 void appendDtd(std::string& out, const xmlNode* dtd) {
-  xmlBuffer* buffer = xmlBufferCreate();
+  xml::BufferPtr buffer(xmlBufferCreate());
   if (buffer == nullptr) throw std::bad_alloc();
-  xmlNodeDump(buffer, dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
-  out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
-             static_cast<size_t>(xmlBufferLength(buffer)));
-  xmlBufferFree(buffer);
+  xmlNodeDump(buffer.get(), dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
+  out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+             static_cast<size_t>(xmlBufferLength(buffer.get())));
 }
 
 }  // namespace
@@ -180,4 +183,16 @@ void serialize(std::string& out, const xmlNode* start) {
   }
 }
 
-}  // namespace vantomer::dom::detail
+}  // namespace detail
+
+std::string Node::xml() const {
+  std::string out;
+  appendXml(out);
+  return out;
+}
+
+void Node::appendXml(std::string& out) const {
+  if (node_ != nullptr) detail::serialize(out, node_);
+}
+
+}  // namespace vantomer::dom
