@@ -107,8 +107,7 @@ HRESULT Document::clearContent() {
   return doc_ != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT Document::parse(std::string_view bytes, const char* encoding, int options, bool& loaded) {
-  loaded = false;
+HRESULT Document::parse(std::string_view bytes, const char* encoding, int options) {
   initialize();
   parseError_ = ParseError();
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
@@ -148,20 +147,18 @@ HRESULT Document::parse(std::string_view bytes, const char* encoding, int option
     return outOfMemory ? E_OUTOFMEMORY : S_FALSE;
   }
   replaceContent(std::move(doc));
-  loaded = true;
   return S_OK;
 }
 
-HRESULT Document::loadXML(std::string_view utf8, bool& loaded) {
+HRESULT Document::loadXML(std::string_view utf8) {
   // No encoding named: libxml2 then reads UTF-8 in place, where naming it
   // would send every byte through its UTF-8 to UTF-8 converter. A declared
   // encoding is ignored, and text without NUL bytes that is valid UTF-8 is
   // never detected as anything else.
-  return parse(utf8, nullptr, XML_PARSE_IGNORE_ENC, loaded);
+  return parse(utf8, nullptr, XML_PARSE_IGNORE_ENC);
 }
 
-HRESULT Document::load(const std::string& path, bool& loaded) {
-  loaded = false;
+HRESULT Document::load(const std::string& path) {
   initialize();
   std::string bytes;
   try {
@@ -190,7 +187,7 @@ HRESULT Document::load(const std::string& path, bool& loaded) {
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
-  return parse(bytes, nullptr, 0, loaded);
+  return parse(bytes, nullptr, 0);
 }
 
 }  // namespace vantomer::dom
