@@ -571,5 +571,38 @@ TEST(DomMemory, AllocationFailuresAreReportedNotFatal) {
   xmlSetGenericErrorFunc(nullptr, nullptr);
 }
 
+// The DOCTYPE is written by libxml2; when it cannot allocate, the write
+// fails rather than leaving the DOCTYPE out.
+TEST(DomMemory, DocTypeIsWrittenWholeOrNotAtAll) {
+  Page page("<html><body/></html>");
+  const Node document = page.root().parentNode();
+  const std::string expected = document.xml();
+  ASSERT_EQ(expected.find("<!DOCTYPE html"), 0u);
+  xmlSetGenericErrorFunc(nullptr, quiet);
+  xmlMemSetup(std::free, budgetMalloc, budgetRealloc, budgetStrdup);
+  int failedWrites = 0;
+  for (long budget = 0;; ++budget) {
+    gAllocationBudget = budget;
+    std::string out;
+    bool threw = false;
+    try {
+      document.appendXml(out);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+    bool done = gAllocationBudget.load() != 0;
+    gAllocationBudget = -1;
+    if (threw) {
+      ++failedWrites;
+    } else {
+      EXPECT_EQ(out, expected) << "budget " << budget;
+    }
+    if (done) break;
+  }
+  EXPECT_GT(failedWrites, 0);
+  xmlMemSetup(std::free, std::malloc, std::realloc, strdup);
+  xmlSetGenericErrorFunc(nullptr, nullptr);
+}
+
 }  // namespace
 }  // namespace vantomer::dom

@@ -3,6 +3,7 @@
 // as character references.
 
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <array>
 #include <cstring>
@@ -97,11 +98,18 @@ void appendCData(std::string& out, std::string_view s) {
   out += "]]>";
 }
 
-// Its buffer is freed also when appending to out fails.
+// libxml2 writes the DOCTYPE, internal subset and all. A declaration it
+// cannot allocate is left out and reported only as the thread's last error:
+// a DOCTYPE missing declarations must not pass for the document's own.
 void appendDtd(std::string& out, const xmlNode* dtd) {
   xml::BufferPtr buffer(xmlBufferCreate());
   if (buffer == nullptr) throw std::bad_alloc();
-  xmlNodeDump(buffer.get(), dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
+  xmlResetLastError();
+  const int written = xmlNodeDump(buffer.get(), dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
+  const xmlError* error = xmlGetLastError();
+  if (written < 0 || (error != nullptr && error->code == XML_ERR_NO_MEMORY)) {
+    throw std::bad_alloc();
+  }
   out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
              static_cast<size_t>(xmlBufferLength(buffer.get())));
 }
