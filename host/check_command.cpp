@@ -95,9 +95,7 @@ bool checkReadable(Report& report, const std::string& name, const std::string& p
     return false;
   }
   dom::Document document;
-  bool loaded = false;
-  document.load(path, loaded);
-  if (loaded) return true;
+  if (document.load(path) == S_OK) return true;
   const dom::ParseError& e = document.parseError();
   std::string why = e.reason.empty() ? std::string("cannot be read") : e.reason;
   if (e.line > 0) why = "line " + std::to_string(e.line) + ": " + why;

@@ -66,8 +66,7 @@ TEST(ConvertDocumentTest, ContentTypeRewrite) {
     ResponseBody body;
     test::telmarkResponse("<p/>", response, body);
     response.headers.find("Content-Type")->second = row.received;
-    bool loaded = false;
-    ASSERT_EQ(document.loadXML("<p/>", loaded), S_OK);
+    ASSERT_EQ(document.loadXML("<p/>"), S_OK);
     ASSERT_EQ(SerializeDocument(*profile, response, body, document), S_OK);
     EXPECT_EQ(findHeader(response.headers, "content-type")->second, row.sent);
     EXPECT_EQ(response.headers.size(), 1u);
@@ -77,8 +76,7 @@ TEST(ConvertDocumentTest, ContentTypeRewrite) {
 TEST(ConvertDocumentTest, NoContentTypeIsAdded) {
   auto profile = offlineProfile();
   dom::Document document;
-  bool loaded = false;
-  ASSERT_EQ(document.loadXML("<p/>", loaded), S_OK);
+  ASSERT_EQ(document.loadXML("<p/>"), S_OK);
   HeldResponse response;
   ResponseBody body;
   ASSERT_EQ(SerializeDocument(*profile, response, body, document), S_OK);

@@ -87,8 +87,7 @@ TEST_F(RenderEmojiTest, RenderedPerProfile) {
 TEST_F(RenderEmojiTest, HandlerResults) {
   auto profile = offlineProfile(EmojiType::Image);
   dom::Document document;
-  bool loaded = false;
-  ASSERT_EQ(document.loadXML("<p><k-emoji num=\"1\"/><k-emoji/></p>", loaded), S_OK);
+  ASSERT_EQ(document.loadXML("<p><k-emoji num=\"1\"/><k-emoji/></p>"), S_OK);
   std::vector<dom::Node> nodes;
   ASSERT_EQ(document.selectNodes("//k-emoji", nodes), S_OK);
   ASSERT_EQ(nodes.size(), 2u);

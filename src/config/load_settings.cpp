@@ -272,9 +272,8 @@ HRESULT loadSettings(const std::string& path, SettingsTargets targets, std::stri
   try {
     dom::initialize();
     dom::Document document;
-    bool loaded = false;
-    HRESULT hr = document.load(path, loaded);
-    if (failed(hr) || !loaded) {
+    HRESULT hr = document.load(path);
+    if (hr != S_OK) {
       if (failed(hr) && problem) *problem = "the file could not be read (" + hex(hr) + ")";
       return failed(hr) ? hr : S_FALSE;
     }

@@ -77,10 +77,9 @@ HRESULT loadErrorPage(const InputCoordinator& input, std::string_view source,
     detailed = detailedErrorPage(document.parseError(), source);
     page = detailed;
   }
-  bool loaded = false;
-  const HRESULT hr = document.loadXML(page, loaded);
+  const HRESULT hr = document.loadXML(page);
   if (failed(hr)) return hr;
-  return loaded ? S_FALSE : E_FAIL;
+  return hr == S_OK ? S_FALSE : E_FAIL;
 }
 
 // Puts each configured icon directly before its anchor, inside the anchor's
@@ -135,12 +134,10 @@ HRESULT LoadDocument(const InputCoordinator& input, const HeldResponse& response
                                       std::string_view(body.data(), length), source);
   if (failed(hr)) return hr;
 
-  document.setValidateOnParse(false);
   document.setPreserveWhiteSpace(true);
-  bool loaded = false;
-  hr = document.loadXML(source, loaded);
+  hr = document.loadXML(source);
   if (failed(hr)) return hr;
-  if (loaded) return insertAccesskeyIcons(input, document);
+  if (hr == S_OK) return insertAccesskeyIcons(input, document);
   return loadErrorPage(input, source, document);
 }
 

@@ -18,9 +18,8 @@ HRESULT EmojiTable::load(const std::string& path) {
   try {
     dom::initialize();
     dom::Document document;
-    bool loaded = false;
-    HRESULT r = document.load(path, loaded);
-    if (failed(r) || !loaded) return failed(r) ? r : S_FALSE;
+    HRESULT r = document.load(path);
+    if (r != S_OK) return failed(r) ? r : S_FALSE;
     dom::Node root;
     r = document.documentElement(root);
     if (failed(r) || root.isNull()) return failed(r) ? r : S_FALSE;

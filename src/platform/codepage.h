@@ -21,16 +21,16 @@ bool isKnown(int codePage);
 
 // UTF-8 text to bytes of the code page. A character the code page lacks
 // becomes "?". An unknown number gives E_INVALIDARG and leaves out untouched.
-HRESULT encode(int codePage, std::string_view utf8, std::string& out);
+[[nodiscard]] HRESULT encode(int codePage, std::string_view utf8, std::string& out);
 
 // Bytes of the code page to UTF-8. Invalid bytes become U+FFFD; never fails
 // for a known number. An unknown number gives E_INVALIDARG.
-HRESULT decode(int codePage, std::string_view bytes, std::string& utf8);
+[[nodiscard]] HRESULT decode(int codePage, std::string_view bytes, std::string& utf8);
 
 // As encode and decode, appending to out, which must not hold the input; on
 // failure out keeps what it had.
-HRESULT encodeAppend(int codePage, std::string_view utf8, std::string& out);
-HRESULT decodeAppend(int codePage, std::string_view bytes, std::string& utf8);
+[[nodiscard]] HRESULT encodeAppend(int codePage, std::string_view utf8, std::string& out);
+[[nodiscard]] HRESULT decodeAppend(int codePage, std::string_view bytes, std::string& utf8);
 
 // Number of UTF-16 units the UTF-8 text takes (invalid bytes count one each).
 std::size_t utf16Length(std::string_view utf8);

@@ -12,9 +12,7 @@
 #include <vector>
 
 #include "platform/hresult.h"
-
-struct _xmlNode;
-struct _xmlDoc;
+#include "platform/xml_owners.h"
 
 namespace vantomer::dom {
 
@@ -54,7 +52,6 @@ class Node {
   explicit operator bool() const { return node_ != nullptr; }
   bool operator==(const Node& other) const { return node_ == other.node_; }
   bool operator!=(const Node& other) const { return node_ != other.node_; }
-  _xmlNode* raw() const { return node_; }
 
   NodeType type() const;
   bool isElement() const { return type() == NodeType::Element; }
@@ -78,14 +75,14 @@ class Node {
 
   // S_OK and the value, or S_FALSE and an empty value when absent (an empty
   // attribute is S_OK). E_INVALIDARG when the node is no element.
-  HRESULT getAttribute(std::string_view name, std::string& value) const;
+  [[nodiscard]] HRESULT getAttribute(std::string_view name, std::string& value) const;
   // Whether the element carries the attribute (false for other nodes).
   bool hasAttribute(std::string_view name) const;
-  HRESULT setAttribute(std::string_view name, std::string_view value);
+  [[nodiscard]] HRESULT setAttribute(std::string_view name, std::string_view value);
   // S_OK also when the attribute was absent.
-  HRESULT removeAttribute(std::string_view name);
+  [[nodiscard]] HRESULT removeAttribute(std::string_view name);
   // The element's attributes in order, as (nodeName, nodeValue).
-  HRESULT attributes(std::vector<std::pair<std::string, std::string>>& out) const;
+  [[nodiscard]] HRESULT attributes(std::vector<std::pair<std::string, std::string>>& out) const;
 
   // Tree edits. A node that stands elsewhere is moved. A fragment puts its
   // children in its place, in order, and is left empty. Adjacent text nodes
@@ -93,18 +90,18 @@ class Node {
   // handle; E_INVALIDARG for a reference or old child that is not a child of
   // this node, a node of another document, an edit that would make a node
   // its own ancestor, or a second element or any text under the document.
-  HRESULT appendChild(Node newChild);
+  [[nodiscard]] HRESULT appendChild(Node newChild);
   // newChild becomes the immediate previous sibling of refChild (a null
   // refChild appends).
-  HRESULT insertBefore(Node newChild, Node refChild);
-  HRESULT replaceChild(Node newChild, Node oldChild);
-  HRESULT removeChild(Node oldChild);
+  [[nodiscard]] HRESULT insertBefore(Node newChild, Node refChild);
+  [[nodiscard]] HRESULT replaceChild(Node newChild, Node oldChild);
+  [[nodiscard]] HRESULT removeChild(Node oldChild);
 
   // XPath selection from this node; a snapshot in document order. S_OK with
   // an empty list when nothing matches; negative for an invalid pattern.
-  HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
+  [[nodiscard]] HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
   // First match in document order: S_OK, or S_FALSE and a null node.
-  HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
+  [[nodiscard]] HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
 
  private:
   _xmlNode* node_ = nullptr;
@@ -122,42 +119,39 @@ class Document {
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 
-  // The parser settings. validateOnParse is kept for form only: nothing is
-  // ever validated. Without preserveWhiteSpace (the default, as for settings
-  // files) whitespace-only text nodes are dropped and text() is trimmed.
-  void setValidateOnParse(bool value) { validateOnParse_ = value; }
+  // Nothing is ever validated. Without preserveWhiteSpace (the default, as
+  // for settings files) whitespace-only text nodes are dropped and text() is
+  // trimmed.
   void setPreserveWhiteSpace(bool value) { preserveWhiteSpace_ = value; }
   bool preserveWhiteSpace() const { return preserveWhiteSpace_; }
 
-  // Loads a file. S_OK and loaded=true for a well-formed document; S_FALSE
-  // and loaded=false for a missing, unreadable or malformed file (the
-  // document is then empty). Negative only when out of memory.
-  HRESULT load(const std::string& path, bool& loaded);
+  // Loads a file. S_OK for a well-formed document; S_FALSE for a missing,
+  // unreadable or malformed file (the document is then empty and
+  // parseError() says why). Negative only when out of memory.
+  [[nodiscard]] HRESULT load(const std::string& path);
   // Parses UTF-8 text; any encoding named inside the text is ignored.
   // Replaces the content. Same results as load().
-  HRESULT loadXML(std::string_view utf8, bool& loaded);
+  [[nodiscard]] HRESULT loadXML(std::string_view utf8);
 
   const ParseError& parseError() const { return parseError_; }
 
   // The root element, or a null node (S_FALSE) when there is none.
-  HRESULT documentElement(Node& out) const;
+  [[nodiscard]] HRESULT documentElement(Node& out) const;
   Node documentElement() const;
 
   // New nodes owned by this document, not yet in the tree.
-  HRESULT createElement(std::string_view name, Node& out);
-  HRESULT createTextNode(std::string_view text, Node& out);
-  HRESULT createDocumentFragment(Node& out);
+  [[nodiscard]] HRESULT createElement(std::string_view name, Node& out);
+  [[nodiscard]] HRESULT createTextNode(std::string_view text, Node& out);
+  [[nodiscard]] HRESULT createDocumentFragment(Node& out);
 
   // Selection from the document node.
-  HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
+  [[nodiscard]] HRESULT selectNodes(std::string_view pattern, std::vector<Node>& out) const;
   // One walk of the tree in document order: each element named in names
   // (matched as selectNodes matches a name) goes to lists[list], which are
   // cleared first. Several selections in one pass.
-  HRESULT collectElements(const std::vector<ElementName>& names,
-                          std::vector<std::vector<Node>>& lists) const;
-  HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
-
-  _xmlDoc* raw() const { return doc_; }
+  [[nodiscard]] HRESULT collectElements(const std::vector<ElementName>& names,
+                                        std::vector<std::vector<Node>>& lists) const;
+  [[nodiscard]] HRESULT selectSingleNode(std::string_view pattern, Node& out) const;
 
   // Used by Node: remembers a node that left the tree (or was created
   // outside it) so that it is freed with the document, not before.
@@ -165,15 +159,15 @@ class Document {
 
  private:
   void releaseContent();
-  void replaceContent(_xmlDoc* doc);
+  void replaceContent(xml::DocPtr doc);
   // Replaces the content by an empty document.
-  HRESULT clearContent();
-  HRESULT parse(std::string_view bytes, const char* encoding, int options, bool& loaded);
+  [[nodiscard]] HRESULT clearContent();
+  [[nodiscard]] HRESULT parse(std::string_view bytes, const char* encoding, int options);
 
-  _xmlDoc* doc_ = nullptr;
+  // Null only when even an empty document could not be allocated.
+  xml::DocPtr doc_;
   std::vector<_xmlNode*> detached_;
   ParseError parseError_;
-  bool validateOnParse_ = false;
   bool preserveWhiteSpace_ = false;
 };
 

@@ -8,11 +8,15 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
 #include <new>
 
+#include "platform/dom.h"
 #include "platform/dom_internal.h"
+#include "platform/xml_owners.h"
 
-namespace vantomer::dom::detail {
+namespace vantomer::dom {
+namespace detail {
 namespace {
 
 struct Step {
@@ -83,8 +87,8 @@ bool matches(const xmlNode* element, const Step& step) {
   return step.attribute.empty() || findAttribute(element, step.attribute) != nullptr;
 }
 
-HRESULT selectFast(xmlNode* context, const std::vector<Step>& steps, std::vector<Node>& out,
-                   size_t limit) {
+[[nodiscard]] HRESULT selectFast(xmlNode* context, const std::vector<Step>& steps,
+                                 std::vector<Node>& out, size_t limit) {
   bool anyChildStep = false;
   bool anyDeepStep = false;
   for (const Step& step : steps) (step.anywhere ? anyDeepStep : anyChildStep) = true;
@@ -134,40 +138,32 @@ HRESULT selectFast(xmlNode* context, const std::vector<Step>& steps, std::vector
 
 void ignoreXPathError(void*, xmlError*) {}
 
-HRESULT selectXPath(xmlNode* context, std::string_view pattern, std::vector<Node>& out,
-                    size_t limit) {
+[[nodiscard]] HRESULT selectXPath(xmlNode* context, std::string_view pattern,
+                                  std::vector<Node>& out, size_t limit) {
   std::string expression(pattern);
   if (expression.find('\0') != std::string::npos) return E_INVALIDARG;
   xmlDoc* doc = (context->type == XML_DOCUMENT_NODE || context->type == XML_HTML_DOCUMENT_NODE)
                     ? reinterpret_cast<xmlDoc*>(context)
                     : context->doc;
-  xmlXPathContext* xpath = xmlXPathNewContext(doc);
+  xml::XPathContextPtr xpath(xmlXPathNewContext(doc));
   if (xpath == nullptr) return E_OUTOFMEMORY;
   xpath->node = context;
   // Per-context handler: errors must not reach stderr or a global handler.
   xpath->error = ignoreXPathError;
   // Compiled, then run: xmlXPathEval frees its context twice when its value
   // stack cannot be allocated.
-  xmlXPathObject* result = nullptr;
-  xmlXPathCompExpr* compiled =
-      xmlXPathCtxtCompile(xpath, reinterpret_cast<const xmlChar*>(expression.c_str()));
-  if (compiled != nullptr) {
-    result = xmlXPathCompiledEval(compiled, xpath);
-    xmlXPathFreeCompExpr(compiled);
-  }
-  int code = xpath->lastError.code;
-  xmlXPathFreeContext(xpath);
+  xml::XPathObjectPtr result;
+  xml::XPathExpressionPtr compiled(
+      xmlXPathCtxtCompile(xpath.get(), reinterpret_cast<const xmlChar*>(expression.c_str())));
+  if (compiled != nullptr) result.reset(xmlXPathCompiledEval(compiled.get(), xpath.get()));
   if (result == nullptr) {
     // A bad expression is reported; a silent failure is a failed allocation.
+    const int code = xpath->lastError.code;
     bool outOfMemory =
         code == XML_ERR_NO_MEMORY || code == XML_XPATH_MEMORY_ERROR || code == XML_ERR_OK;
     return outOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
   }
-  if (result->type != XPATH_NODESET) {
-    xmlXPathFreeObject(result);
-    return E_INVALIDARG;
-  }
-  HRESULT hr = S_OK;
+  if (result->type != XPATH_NODESET) return E_INVALIDARG;
   if (xmlNodeSet* set = result->nodesetval) {
     xmlXPathNodeSetSort(set);
     try {
@@ -178,11 +174,10 @@ HRESULT selectXPath(xmlNode* context, std::string_view pattern, std::vector<Node
       }
     } catch (const std::bad_alloc&) {
       out.clear();
-      hr = E_OUTOFMEMORY;
+      return E_OUTOFMEMORY;
     }
   }
-  xmlXPathFreeObject(result);
-  return hr;
+  return S_OK;
 }
 
 }  // namespace
@@ -221,4 +216,60 @@ HRESULT select(xmlNode* context, std::string_view pattern, std::vector<Node>& ou
   return selectXPath(context, pattern, out, limit);
 }
 
-}  // namespace vantomer::dom::detail
+}  // namespace detail
+
+HRESULT Node::selectNodes(std::string_view pattern, std::vector<Node>& out) const {
+  out.clear();
+  if (node_ == nullptr) return E_POINTER;
+  try {
+    return detail::select(node_, pattern, out, 0);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT Node::selectSingleNode(std::string_view pattern, Node& out) const {
+  out = Node();
+  if (node_ == nullptr) return E_POINTER;
+  std::vector<Node> found;
+  try {
+    HRESULT hr = detail::select(node_, pattern, found, 1);
+    if (failed(hr)) return hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  if (found.empty()) return S_FALSE;
+  out = found.front();
+  return S_OK;
+}
+
+HRESULT Document::selectNodes(std::string_view pattern, std::vector<Node>& out) const {
+  out.clear();
+  if (doc_ == nullptr) return E_OUTOFMEMORY;
+  return Node(reinterpret_cast<xmlNode*>(doc_.get())).selectNodes(pattern, out);
+}
+
+HRESULT Document::collectElements(const std::vector<ElementName>& names,
+                                  std::vector<std::vector<Node>>& lists) const {
+  try {
+    std::size_t count = 0;
+    for (const ElementName& n : names) count = std::max(count, n.list + 1);
+    lists.resize(count);
+    for (auto& list : lists) list.clear();
+    if (doc_ == nullptr) return E_OUTOFMEMORY;
+    detail::collectElements(doc_.get(), names, lists);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    for (auto& list : lists) list.clear();
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT Document::selectSingleNode(std::string_view pattern, Node& out) const {
+  out = Node();
+  if (doc_ == nullptr) return E_OUTOFMEMORY;
+  return Node(reinterpret_cast<xmlNode*>(doc_.get())).selectSingleNode(pattern, out);
+}
+
+}  // namespace vantomer::dom

@@ -3,14 +3,18 @@
 // as character references.
 
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <array>
 #include <cstring>
 #include <new>
 
+#include "platform/dom.h"
 #include "platform/dom_internal.h"
+#include "platform/xml_owners.h"
 
-namespace vantomer::dom::detail {
+namespace vantomer::dom {
+namespace detail {
 namespace {
 
 // Replacement for each byte that needs one; NUL marks the end of the text.
@@ -94,13 +98,20 @@ void appendCData(std::string& out, std::string_view s) {
   out += "]]>";
 }
 
+// libxml2 writes the DOCTYPE, internal subset and all. A declaration it
+// cannot allocate is left out and reported only as the thread's last error:
+// a DOCTYPE missing declarations must not pass for the document's own.
 void appendDtd(std::string& out, const xmlNode* dtd) {
-  xmlBuffer* buffer = xmlBufferCreate();
+  xml::BufferPtr buffer(xmlBufferCreate());
   if (buffer == nullptr) throw std::bad_alloc();
-  xmlNodeDump(buffer, dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
-  out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
-             static_cast<size_t>(xmlBufferLength(buffer)));
-  xmlBufferFree(buffer);
+  xmlResetLastError();
+  const int written = xmlNodeDump(buffer.get(), dtd->doc, const_cast<xmlNode*>(dtd), 0, 0);
+  const xmlError* error = xmlGetLastError();
+  if (written < 0 || (error != nullptr && error->code == XML_ERR_NO_MEMORY)) {
+    throw std::bad_alloc();
+  }
+  out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+             static_cast<size_t>(xmlBufferLength(buffer.get())));
 }
 
 }  // namespace
@@ -180,4 +191,16 @@ void serialize(std::string& out, const xmlNode* start) {
   }
 }
 
-}  // namespace vantomer::dom::detail
+}  // namespace detail
+
+std::string Node::xml() const {
+  std::string out;
+  appendXml(out);
+  return out;
+}
+
+void Node::appendXml(std::string& out) const {
+  if (node_ != nullptr) detail::serialize(out, node_);
+}
+
+}  // namespace vantomer::dom

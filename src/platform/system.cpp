@@ -10,6 +10,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/c_owners.h"
+
 namespace vantomer::sys {
 
 uint32_t tickCount() {
@@ -61,10 +63,7 @@ std::string moduleDirectory() {
   } else if (info.dli_fname) {
     path = info.dli_fname;
     if (!path.empty() && path.front() != '/') {
-      if (char* full = realpath(path.c_str(), nullptr)) {
-        path = full;
-        std::free(full);
-      }
+      if (std::string full = realPath(path); !full.empty()) path = std::move(full);
     }
   }
   const std::size_t slash = path.find_last_of('/');
@@ -72,6 +71,12 @@ std::string moduleDirectory() {
   if (slash == 0) return "/";
   path.resize(slash);
   return path;
+}
+
+std::string realPath(const std::string& path) {
+  // Freed also when the copy cannot be allocated.
+  const MallocPtr<char> full(realpath(path.c_str(), nullptr));
+  return full ? std::string(full.get()) : std::string();
 }
 
 std::string pathCombine(const std::string& dir, const std::string& name) {

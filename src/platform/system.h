@@ -22,6 +22,10 @@ std::string messageText(HRESULT code);
 // Directory of the loaded module file (no trailing slash).
 std::string moduleDirectory();
 
+// Absolute form of an existing path, symbolic links resolved; empty when it
+// cannot be resolved.
+std::string realPath(const std::string& path);
+
 // Joins a directory and a file name with one "/".
 std::string pathCombine(const std::string& dir, const std::string& name);
 
