@@ -72,6 +72,7 @@ class FilterConnection {
   bool discarding() const { return discard_; }
 
   HTTP_FILTER_CONTEXT* context() { return &context_; }
+  const HTTP_FILTER_CONTEXT* context() const { return &context_; }
   const ConnectionInfo& info() const { return info_; }
   // Takes effect with the next request.
   void setInfo(ConnectionInfo info) { info_ = std::move(info); }
