@@ -37,13 +37,15 @@ bool validUrl(std::string_view url) {
   return true;
 }
 
+// SetHeader replaces the first field of the name and drops the others, or
+// adds one; AddHeader always adds. An empty value is a value like any other:
+// the application sees the field, empty.
 void setHeaderIn(Headers& headers, std::string_view name, std::string_view value, bool add) {
   if (add) {
     headers.push_back({std::string(name), std::string(value)});
     return;
   }
-  // An empty value removes the header.
-  bool placed = value.empty();
+  bool placed = false;
   for (auto it = headers.begin(); it != headers.end();) {
     if (!iequalsAscii(it->name, name)) {
       ++it;
@@ -56,6 +58,18 @@ void setHeaderIn(Headers& headers, std::string_view name, std::string_view value
     }
   }
   if (!placed) headers.push_back({std::string(name), std::string(value)});
+}
+
+// How many of the bytes the filter left in the record may be read. A filter
+// that points into the host's copy cannot have made the block longer than
+// the copy; a buffer of its own is its to size.
+std::size_t bytesLeft(const HTTP_FILTER_RAW_DATA& raw, const std::string& copy) {
+  if (!raw.pvInData) return 0;
+  const auto at = reinterpret_cast<std::uintptr_t>(raw.pvInData);
+  const auto begin = reinterpret_cast<std::uintptr_t>(copy.data());
+  const auto end = begin + copy.size();
+  if (at < begin || at > end) return raw.cbInData;
+  return std::min<std::size_t>(raw.cbInData, end - at);
 }
 
 }  // namespace
@@ -157,8 +171,9 @@ void FilterConnection::rawData(std::string_view block) {
     notify(SF_NOTIFY_SEND_RAW_DATA, &raw);
     --rawDepth_;
   }
-  if (raw.pvInData && raw.cbInData != 0 && !discard_ && !clientGone_ &&
-      !sink_(std::string_view(static_cast<const char*>(raw.pvInData), raw.cbInData)))
+  const std::size_t left = bytesLeft(raw, buffer);
+  if (left != 0 && !discard_ && !clientGone_ &&
+      !sink_(std::string_view(static_cast<const char*>(raw.pvInData), left)))
     clientGone_ = true;
   // One large page must not stay with an idle connection.
   if (buffer.capacity() > std::max(kKeptRawBuffer, reservedBlock_)) std::string().swap(buffer);
