@@ -79,9 +79,10 @@ class BindingTest : public ::testing::Test {
     return module;
   }
 
-  // One request for "/dir/page?q=1" with the given fields; the application
-  // answers with a small page.
-  void run(Headers fields = {}, std::size_t blockSize = 4096, bool secure = false) {
+  // One request with the given fields; the application answers with a
+  // small page.
+  void run(Headers fields = {}, std::size_t blockSize = 4096, bool secure = false,
+           std::string url = "/dir/page?q=1") {
     connection_.reset();
     module_ = load();
     ConnectionInfo info{secure, "10.0.0.1", 8080, "10.0.0.2", 4567, "test/1"};
@@ -90,7 +91,7 @@ class BindingTest : public ::testing::Test {
       return true;
     });
     connection_->hooks().writes = &writes_;
-    request_ = RequestHead{"GET", "/dir/page?q=1", "HTTP/1.1", std::move(fields)};
+    request_ = RequestHead{"GET", std::move(url), "HTTP/1.1", std::move(fields)};
     response_ = splitRawResponse(kResponse);
     runExchange(*connection_, request_, response_.head, response_.body, blockSize);
   }
@@ -170,6 +171,30 @@ TEST_F(BindingTest, ServerVariables) {
     } else {
       EXPECT_EQ(read.result, FALSE);
     }
+  }
+}
+
+TEST_F(BindingTest, EmptyValuesAreValues) {
+  std::vector<Read> reads;
+  script_.preproc = [&](HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* headers) {
+    for (const char* name : {"QUERY_STRING", "HTTP_X_EMPTY", "CONTENT_TYPE"})
+      reads.push_back(readWith(
+          [&](char* b, LPDWORD s) {
+            return pfc->GetServerVariable(pfc, const_cast<char*>(name), b, s);
+          },
+          8));
+    reads.push_back(readWith(
+        [&](char* b, LPDWORD s) {
+          return headers->GetHeader(pfc, const_cast<char*>("X-Empty:"), b, s);
+        },
+        8));
+  };
+  run({{"X-Empty", ""}}, 4096, false, "/no-query");
+  ASSERT_EQ(reads.size(), 4u);
+  for (const Read& read : reads) {
+    EXPECT_EQ(read.result, TRUE);
+    EXPECT_EQ(read.size, 1u);
+    EXPECT_EQ(read.value, "");
   }
 }
 

@@ -37,6 +37,7 @@ class ValueCopy final : public ValueText {
   ValueCopy(char* out, std::size_t capacity) : out_(out), capacity_(capacity) {}
   void append(std::string_view piece) override {
     const std::size_t n = piece.size() < capacity_ - length ? piece.size() : capacity_ - length;
+    if (n == 0) return;  // an empty piece may have no data at all
     std::memcpy(out_ + length, piece.data(), n);
     length += n;
   }
