@@ -1,151 +1,41 @@
-// A whole request through the filter's entry points, with a small host in
-// the same process. Input: the URL up to the first LF, the User-Agent up to
+// A whole request through the filter's dispatcher, driven in this process by
+// the host binding. Input: the URL up to the first LF, the User-Agent up to
 // the second, then the application's response bytes.
 
-#include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "binding/exchange.h"
+#include "binding/filter_connection.h"
+#include "binding/filter_module.h"
 #include "filter/lifecycle.h"
-#include "platform/text.h"
 #include "vantomer/httpfilt.h"
 
 namespace {
 
+namespace host = vantomer::host;
+
 constexpr std::string_view kStockKey = "FUZZSTOCKKEY0001";
 
-struct Request {
-  std::string url;
-  std::string userAgent;
-  std::string responseHead;
-  std::map<std::string, std::string, vantomer::text::ILess> requestHeaders;
-  std::vector<std::unique_ptr<unsigned char[]>> allocations;
-  std::vector<std::string> writes;
-  std::string client;  // every byte that reached the client
-};
+// Whether the filter held the response when its headers went out.
+bool held = false;
 
-Request& requestOf(HTTP_FILTER_CONTEXT* pfc) { return *static_cast<Request*>(pfc->ServerContext); }
-
-BOOL copyOut(const std::string& value, LPVOID buffer, LPDWORD size) {
-  if (!size) return FALSE;
-  if (!buffer || value.size() + 1 > *size) {
-    *size = static_cast<DWORD>(value.size() + 1);
-    return FALSE;
+// The dispatcher, watched: it lets every notification through and never
+// lengthens a raw block.
+DWORD checkedFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notification, void* record) {
+  const DWORD status = vantomer::httpFilterProc(pfc, notification, record);
+  if (status != SF_STATUS_REQ_NEXT_NOTIFICATION) std::abort();
+  if (notification == SF_NOTIFY_SEND_RESPONSE) held = pfc->pFilterContext != nullptr;
+  if (notification == SF_NOTIFY_SEND_RAW_DATA) {
+    const auto* raw = static_cast<const HTTP_FILTER_RAW_DATA*>(record);
+    if (raw->cbInData > raw->cbInBuffer) std::abort();
   }
-  std::memcpy(buffer, value.c_str(), value.size() + 1);
-  *size = static_cast<DWORD>(value.size() + 1);
-  return TRUE;
-}
-
-// "HTTP_X_COOKIE_STOCK_KEY" names the request header "X-Cookie-Stock-Key:".
-bool headerOfVariable(const Request& request, std::string_view variable, std::string& value) {
-  if (variable.substr(0, 5) != "HTTP_") return false;
-  for (const auto& [name, headerValue] : request.requestHeaders) {
-    std::string converted = "HTTP_";
-    for (char c : name) {
-      if (c == ':') break;
-      converted += c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (converted == variable) {
-      value = headerValue;
-      return true;
-    }
-  }
-  return false;
-}
-
-BOOL getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-  const Request& request = requestOf(pfc);
-  const std::string_view variable = name ? name : "";
-  std::string value;
-  if (variable == "HTTP_USER_AGENT") {
-    value = request.userAgent;
-  } else if (variable == "URL") {
-    value = request.url.substr(0, request.url.find('?'));
-  } else if (variable == "HTTP_HOST") {
-    value = "m.example.jp";
-  } else if (variable == "HTTPS") {
-    value = "off";
-  } else if (!headerOfVariable(request, variable, value)) {
-    return FALSE;
-  }
-  return copyOut(value, buffer, size);
-}
-
-BOOL getRequestHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-  const Request& request = requestOf(pfc);
-  if (!name) return FALSE;
-  if (std::strcmp(name, "url") == 0) return copyOut(request.url, buffer, size);
-  auto it = request.requestHeaders.find(name);
-  if (it == request.requestHeaders.end()) return FALSE;
-  return copyOut(it->second, buffer, size);
-}
-
-BOOL setRequestHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
-  Request& request = requestOf(pfc);
-  if (!name || !value) return FALSE;
-  if (std::strcmp(name, "url") == 0) {
-    request.url = value;
-  } else {
-    request.requestHeaders[name] = value;
-  }
-  return TRUE;
-}
-
-// The response record only answers "Content-Type:", from the head as sent.
-BOOL getResponseHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWORD size) {
-  const Request& request = requestOf(pfc);
-  if (!name || !vantomer::text::iequals(name, "Content-Type:")) return FALSE;
-  std::string_view head = request.responseHead;
-  std::size_t start = head.find("\r\n");
-  while (start != std::string_view::npos) {
-    start += 2;
-    const std::size_t end = head.find("\r\n", start);
-    const std::string_view line =
-        head.substr(start, end == std::string_view::npos ? end : end - start);
-    if (line.empty()) break;
-    if (line.size() >= 13 && vantomer::text::iequals(line.substr(0, 13), "Content-Type:")) {
-      std::string_view value = line.substr(13);
-      while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-      return copyOut(std::string(value), buffer, size);
-    }
-    start = end;
-  }
-  return FALSE;
-}
-
-void* allocMem(HTTP_FILTER_CONTEXT* pfc, DWORD size, DWORD) {
-  Request& request = requestOf(pfc);
-  request.allocations.push_back(std::make_unique<unsigned char[]>(size ? size : 1));
-  return request.allocations.back().get();
-}
-
-// Data raw notifications for every block, as a server does, and lets out
-// what the filter does not withhold.
-void sendRaw(HTTP_FILTER_CONTEXT* pfc, const char* bytes, std::size_t length) {
-  std::string block(bytes, length);
-  HTTP_FILTER_RAW_DATA raw{block.data(), static_cast<DWORD>(block.size()),
-                           static_cast<DWORD>(block.size()), 0};
-  if (vantomer::httpFilterProc(pfc, SF_NOTIFY_SEND_RAW_DATA, &raw) !=
-      SF_STATUS_REQ_NEXT_NOTIFICATION)
-    std::abort();
-  if (raw.cbInData > block.size()) std::abort();
-  requestOf(pfc).client.append(static_cast<const char*>(raw.pvInData), raw.cbInData);
-}
-
-BOOL writeClient(HTTP_FILTER_CONTEXT* pfc, LPVOID buffer, LPDWORD length, DWORD) {
-  if (!length || (*length && !buffer)) return FALSE;
-  requestOf(pfc).writes.emplace_back(static_cast<const char*>(buffer), *length);
-  sendRaw(pfc, static_cast<const char*>(buffer), *length);
-  return TRUE;
+  return status;
 }
 
 // The value of the first Content-Length field of a head, or -1.
@@ -156,19 +46,19 @@ long long contentLengthOf(std::string_view head) {
     const std::size_t end = head.find("\r\n", start);
     if (end == std::string_view::npos || end == start) break;
     const std::string_view line = head.substr(start, end - start);
-    if (line.size() >= 16 && vantomer::text::iequals(line.substr(0, 16), "Content-Length: "))
+    if (line.size() >= 16 && host::iequalsAscii(line.substr(0, 16), "Content-Length: "))
       return std::strtoll(std::string(line.substr(16)).c_str(), nullptr, 10);
     start = end;
   }
   return -1;
 }
 
-bool loadFilter() {
-  HTTP_FILTER_VERSION version{};
-  version.dwServerFilterVersion = HTTP_FILTER_REVISION;
-  if (!vantomer::getFilterVersion(&version)) std::abort();
+const host::FilterModule& loadFilter() {
+  static const std::unique_ptr<host::FilterModule> module = host::FilterModule::inProcess(
+      {vantomer::getFilterVersion, checkedFilterProc, vantomer::terminateFilter}, "in-process");
+  if (!module->getFilterVersion()) std::abort();
   if (vantomer::moduleFilter().profiles().empty()) std::abort();  // the settings beside the binary
-  return true;
+  return *module;
 }
 
 std::string_view takeLine(std::string_view& input) {
@@ -181,62 +71,46 @@ std::string_view takeLine(std::string_view& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static const bool loaded = loadFilter();
-  (void)loaded;
+  static const host::FilterModule& module = loadFilter();
 
   std::string_view input(reinterpret_cast<const char*>(data), size);
-  Request request;
-  request.url = std::string(takeLine(input));
-  request.userAgent = std::string(takeLine(input));
-  request.url = request.url.substr(0, request.url.find('\0'));
-  request.userAgent = request.userAgent.substr(0, request.userAgent.find('\0'));
+  std::string url(takeLine(input));
+  std::string userAgent(takeLine(input));
+  url = url.substr(0, url.find('\0'));
+  userAgent = userAgent.substr(0, userAgent.find('\0'));
   const std::string_view response = input;
-  request.responseHead = std::string(response.substr(0, response.find("\r\n\r\n")));
 
   // One live stock, so that a URL carrying its key reaches restoration.
   vantomer::moduleFilter().cookieStocker().clear();
   std::string key(kStockKey);
-  vantomer::moduleFilter().cookieStocker().capture(key, "sid=1; path=/", request.userAgent);
+  vantomer::moduleFilter().cookieStocker().capture(key, "sid=1; path=/", userAgent);
 
-  HTTP_FILTER_CONTEXT pfc{};
-  pfc.cbSize = sizeof(pfc);
-  pfc.Revision = HTTP_FILTER_REVISION;
-  pfc.ServerContext = &request;
-  pfc.GetServerVariable = getServerVariable;
-  pfc.WriteClient = writeClient;
-  pfc.AllocMem = allocMem;
-
-  HTTP_FILTER_PREPROC_HEADERS preproc{};
-  preproc.GetHeader = getRequestHeader;
-  preproc.SetHeader = setRequestHeader;
-  preproc.AddHeader = setRequestHeader;
-  if (vantomer::httpFilterProc(&pfc, SF_NOTIFY_PREPROC_HEADERS, &preproc) !=
-      SF_STATUS_REQ_NEXT_NOTIFICATION)
-    std::abort();
-
-  HTTP_FILTER_SEND_RESPONSE sendResponse{};
-  sendResponse.GetHeader = getResponseHeader;
-  sendResponse.HttpStatus = 200;
-  vantomer::httpFilterProc(&pfc, SF_NOTIFY_SEND_RESPONSE, &sendResponse);
-  const bool held = pfc.pFilterContext != nullptr;
-
+  std::string client;  // every byte that reached the client
+  std::vector<std::string> writes;
+  host::FilterConnection connection(module, {false, "127.0.0.1", 80, "127.0.0.1", 1024, ""},
+                                    [&](std::string_view bytes) {
+                                      client.append(bytes);
+                                      return true;
+                                    });
+  connection.hooks().writes = &writes;
+  host::RequestHead request{
+      "GET", url, "HTTP/1.1", {{"Host", "m.example.jp"}, {"User-Agent", userAgent}}};
   // The server sends the head in one block and the body in blocks of its own.
-  constexpr std::size_t kBlock = 4096;
-  for (std::size_t at = 0; at < response.size(); at += kBlock)
-    sendRaw(&pfc, response.data() + at, std::min(kBlock, response.size() - at));
-  vantomer::httpFilterProc(&pfc, SF_NOTIFY_END_OF_REQUEST, nullptr);
-  if (pfc.pFilterContext != nullptr) std::abort();
+  host::RawResponse application = host::splitRawResponse(response);
+  held = false;
+  host::runExchange(connection, request, application.head, application.body, 4096);
+  if (connection.context()->pFilterContext != nullptr) std::abort();
 
   if (!held) {
     // Untouched: the client got exactly the application's bytes.
-    if (request.client != response || !request.writes.empty()) std::abort();
+    if (client != response || !writes.empty()) std::abort();
     return 0;
   }
   // Held: one write for the head, one for the body, with a true length.
-  if (request.writes.size() != 2) std::abort();
-  if (request.client != request.writes[0] + request.writes[1]) std::abort();
-  const std::string& head = request.writes[0];
+  if (writes.size() != 2) std::abort();
+  if (client != writes[0] + writes[1]) std::abort();
+  const std::string& head = writes[0];
   if (head.size() < 4 || head.compare(head.size() - 4, 4, "\r\n\r\n") != 0) std::abort();
-  if (contentLengthOf(head) != static_cast<long long>(request.writes[1].size())) std::abort();
+  if (contentLengthOf(head) != static_cast<long long>(writes[1].size())) std::abort();
   return 0;
 }

@@ -10,6 +10,8 @@
 #include <new>
 #include <string>
 
+#include "binding/filter_connection.h"
+#include "binding/filter_module.h"
 #include "config/settings.h"
 #include "filter/lifecycle.h"
 #include "filter/request_context.h"
@@ -46,56 +48,58 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 namespace vantomer {
 namespace {
 
-// A host with no allocation of its own while the filter runs.
+BOOL registerOnly(HTTP_FILTER_VERSION* version) {
+  version->dwFlags = kFilterFlags;
+  return TRUE;
+}
+
+BOOL terminateNothing(DWORD) { return TRUE; }
+
+// The host binding around the dispatcher in this process, with its memory
+// set aside beforehand: while the filter runs the host allocates nothing, so
+// every allocation failed below is the filter's.
 struct QuietHost {
-  HTTP_FILTER_CONTEXT context{};
-  alignas(std::max_align_t) unsigned char memory[sizeof(RequestContext)];
+  std::unique_ptr<host::FilterModule> module =
+      host::FilterModule::inProcess({registerOnly, httpFilterProc, terminateNothing}, "dispatcher");
   std::string output;
-  int writes = 0;
+  host::RequestHead request{"GET", "/", "HTTP/1.1", {}};
+  host::ResponseHead head;
+  std::unique_ptr<host::FilterConnection> connection;
 
   QuietHost() {
     output.reserve(1 << 20);
-    context.ServerContext = this;
-    context.AllocMem = [](HTTP_FILTER_CONTEXT* pfc, DWORD, DWORD) -> void* {
-      return static_cast<QuietHost*>(pfc->ServerContext)->memory;
-    };
-    context.GetServerVariable = [](HTTP_FILTER_CONTEXT*, LPSTR, LPVOID, LPDWORD) -> BOOL {
-      return FALSE;
-    };
-    context.WriteClient = [](HTTP_FILTER_CONTEXT* pfc, LPVOID buffer, LPDWORD bytes,
-                             DWORD) -> BOOL {
-      auto* host = static_cast<QuietHost*>(pfc->ServerContext);
-      ++host->writes;
-      HTTP_FILTER_RAW_DATA raw{buffer, *bytes, *bytes, 0};
-      httpFilterProc(pfc, SF_NOTIFY_SEND_RAW_DATA, &raw);
-      host->output.append(static_cast<const char*>(raw.pvInData), raw.cbInData);
-      return TRUE;
-    };
+    module->getFilterVersion();
+    host::ConnectionOptions options;
+    options.keptMemory = sizeof(RequestContext);
+    options.reservedBlock = 64 * 1024;
+    connection = std::make_unique<host::FilterConnection>(
+        *module, host::ConnectionInfo{},
+        [this](std::string_view bytes) {
+          output.append(bytes);
+          return true;
+        },
+        options);
+    connection->beginRequest(request);
   }
+
+  HTTP_FILTER_CONTEXT& context() { return *connection->context(); }
+  std::size_t writes() const { return connection->writeClientCalls(); }
 
   void startHolding() {
-    HTTP_FILTER_SEND_RESPONSE record{};
-    record.GetHeader = [](HTTP_FILTER_CONTEXT*, LPSTR, LPVOID buffer, LPDWORD size) -> BOOL {
-      static const char kType[] = "text/x-telmark; charset=UTF-8";
-      if (*size < sizeof kType) return FALSE;
-      std::memcpy(buffer, kType, sizeof kType);
-      return TRUE;
-    };
-    httpFilterProc(&context, SF_NOTIFY_SEND_RESPONSE, &record);
+    head.headers = {{"Content-Type", "text/x-telmark; charset=UTF-8"}};
+    connection->sendResponse(head);
   }
 
-  // Returns the bytes the host may still send.
-  DWORD send(std::string& block) {
-    HTTP_FILTER_RAW_DATA raw{block.data(), static_cast<DWORD>(block.size()),
-                             static_cast<DWORD>(block.size()), 0};
-    httpFilterProc(&context, SF_NOTIFY_SEND_RAW_DATA, &raw);
-    return raw.cbInData;
+  // Returns the bytes the host sent of the block.
+  std::size_t send(const std::string& block) {
+    const std::size_t before = output.size();
+    connection->sendRawData(block);
+    return output.size() - before;
   }
 
   void hold(const std::string& response) {
     startHolding();
-    std::string block = response;
-    send(block);
+    send(response);
   }
 };
 
@@ -123,18 +127,18 @@ TEST_P(OutOfMemory, EveryFailingAllocationEndsInOneResponse) {
     SCOPED_TRACE(failAt);
     QuietHost host;
     host.hold(app);
-    ASSERT_NE(host.context.pFilterContext, nullptr);
+    ASSERT_NE(host.context().pFilterContext, nullptr);
 
     failures = 0;
     persistentFailure = GetParam();
     allocationsLeft = failAt;
-    const DWORD status = httpFilterProc(&host.context, SF_NOTIFY_END_OF_REQUEST, nullptr);
+    const DWORD status = host.connection->endOfRequest();
     allocationsLeft = -1;
     completed = failures == 0;
 
     EXPECT_EQ(status, DWORD{SF_STATUS_REQ_NEXT_NOTIFICATION});
-    EXPECT_EQ(host.context.pFilterContext, nullptr);
-    EXPECT_EQ(host.writes, 2);
+    EXPECT_EQ(host.context().pFilterContext, nullptr);
+    EXPECT_EQ(host.writes(), 2u);
     EXPECT_TRUE(test::isOneCompleteResponse(host.output));
     const test::HttpMessage message = test::HttpMessage::parse(host.output);
     // A failing conversion step may end only that step, so 200 can follow a
@@ -174,9 +178,9 @@ TEST_F(OutOfMemory, WhileCapturingTheRestIsWithheld) {
       EXPECT_EQ(host.send(blocks[i]), 0u);
       allocationsLeft = -1;
     }
-    httpFilterProc(&host.context, SF_NOTIFY_END_OF_REQUEST, nullptr);
+    host.connection->endOfRequest();
     EXPECT_EQ(host.output, expectedHead + kOutOfMemoryText);
-    EXPECT_EQ(host.context.pFilterContext, nullptr);
+    EXPECT_EQ(host.context().pFilterContext, nullptr);
   }
 }
 

@@ -82,7 +82,7 @@ void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_R
   if (!text::iequals(contentType.mediaType, filter.input().contentType)) return;
   // Responses without a body by definition pass untouched: a converted head
   // would announce the length of the error page or of a body never sent.
-  if (isBodilessStatus(static_cast<int32_t>(response->HttpStatus)) ||
+  if (isFinalWithoutBody(static_cast<int32_t>(response->HttpStatus)) ||
       serverVariableOrEmpty(pfc, "REQUEST_METHOD") == "HEAD")
     return;
 
@@ -98,7 +98,7 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   HRESULT failure = S_OK;
   try {
     parseHeldResponse(context.captured, response, body);
-    if (!context.captureFailed && (response.statusCode == 204 || response.statusCode == 304)) {
+    if (!context.captureFailed && isFinalWithoutBody(response.statusCode)) {
       // A host that did not say the status at the head: send what it held.
       writeRaw(pfc, context.captured);
       context.passThrough = false;

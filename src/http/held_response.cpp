@@ -119,9 +119,7 @@ void parseHeldResponse(std::string_view captured, HeldResponse& response, Respon
   }
 }
 
-bool isBodilessStatus(int32_t statusCode) {
-  return (statusCode >= 100 && statusCode <= 199) || statusCode == 204 || statusCode == 304;
-}
+bool isFinalWithoutBody(int32_t statusCode) { return statusCode == 204 || statusCode == 304; }
 
 bool dropBareLineFeeds(HeldResponse& response) {
   auto hasLf = [](const std::string& text) { return text.find('\n') != std::string::npos; };

@@ -38,8 +38,9 @@ void parseStatusLine(std::string_view line, HeldResponse& response);
 void parseHeaderLine(std::string_view line, HeldResponse& response);
 void parseHeldResponse(std::string_view captured, HeldResponse& response, ResponseBody& body);
 
-// Whether a response of this status has no body by definition.
-bool isBodilessStatus(int32_t statusCode);
+// Whether a final response of this status has no body by definition (204,
+// 304). Interim responses are not final: the held bytes read on past them.
+bool isFinalWithoutBody(int32_t statusCode);
 
 // Drops the header lines that hold a bare LF, which clients would read as
 // line ends of their own; true when the status line or any header had one.

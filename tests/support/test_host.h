@@ -8,12 +8,15 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "binding/filter_connection.h"
+#include "binding/filter_module.h"
 #include "vantomer/httpfilt.h"
 
 namespace vantomer::test {
@@ -33,13 +36,13 @@ class FilterModule {
   FilterModule& operator=(const FilterModule&) = delete;
 
   // Whether the copy could be loaded and its three exports found.
-  bool opened() const { return handle_ != nullptr; }
+  bool opened() const { return opened_; }
   const std::string& openError() const { return openError_; }
 
   // What GetFilterVersion returned and filled in.
   BOOL loadResult() const { return loadResult_; }
   bool loaded() const { return opened() && loadResult_ != FALSE; }
-  const HTTP_FILTER_VERSION& version() const { return version_; }
+  const HTTP_FILTER_VERSION& version() const { return module_->version(); }
   // Files of the module's directory opened while GetFilterVersion ran.
   const std::vector<std::string>& openedDuringLoad() const { return openedDuringLoad_; }
 
@@ -52,16 +55,16 @@ class FilterModule {
   void* symbol(const char* name) const;
 
   DWORD httpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notificationType, void* record) const;
+  const host::FilterModule& module() const { return *module_; }
 
  private:
   std::string directory_;
   std::string path_;
   std::string openError_;
-  void* handle_ = nullptr;
-  PFN_GETFILTERVERSION getFilterVersion_ = nullptr;
-  PFN_HTTPFILTERPROC httpFilterProc_ = nullptr;
-  PFN_TERMINATEFILTER terminateFilter_ = nullptr;
-  HTTP_FILTER_VERSION version_{};
+  // A copy that did not open is a module without entry points: it gets no
+  // notification.
+  std::unique_ptr<host::FilterModule> module_;
+  bool opened_ = false;
   BOOL loadResult_ = FALSE;
   std::vector<std::string> openedDuringLoad_;
   std::optional<BOOL> terminateResult_;
@@ -118,8 +121,8 @@ struct Exchange {
   bool allNextNotification() const;
 };
 
-// One client connection: its HTTP_FILTER_CONTEXT and pFilterContext slot
-// live across the requests run on it.
+// One client connection of the host's binding: its HTTP_FILTER_CONTEXT and
+// pFilterContext slot live across the requests run on it.
 class Connection {
  public:
   explicit Connection(const FilterModule& module);
@@ -131,27 +134,16 @@ class Connection {
   // AllocMem is freed when the request is over.
   Exchange run(const Request& request, std::string_view appResponse, std::size_t blockSize = 4096);
 
-  HTTP_FILTER_CONTEXT& context() { return context_; }
-  void* filterContext() const { return context_.pFilterContext; }
+  HTTP_FILTER_CONTEXT& context() { return *binding_.context(); }
+  void* filterContext() const { return binding_.context()->pFilterContext; }
 
   // Host failures to simulate.
   bool failAllocMem = false;
   bool failSetHeader = false;
 
  private:
-  friend struct HostCallbacks;
-  void deliverRaw(std::string_view bytes, std::size_t blockSize);
-  std::optional<std::string> serverVariable(const std::string& name) const;
-
-  const FilterModule& module_;
-  HTTP_FILTER_CONTEXT context_{};
-  // State of the request being run.
-  const Request* request_ = nullptr;
-  std::string url_;
-  HeaderList requestHeaders_;
-  HeaderList responseHeaders_;
-  std::vector<void*> allocations_;
-  Exchange* exchange_ = nullptr;
+  host::FilterConnection binding_;
+  Exchange* exchange_ = nullptr;  // of the request being run
 };
 
 // Exactly one framed response: a status line, a head that ends, one

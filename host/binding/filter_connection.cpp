@@ -1,0 +1,362 @@
+#include "binding/filter_connection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include "binding/request_values.h"
+#include "binding/value_reply.h"
+
+namespace vantomer::host {
+namespace {
+
+// Bounds on WriteClient calls made from inside raw-data notifications, and
+// on the copy of a block kept for the next request.
+constexpr int kMaxRawDepth = 8;
+constexpr std::size_t kKeptRawBuffer = 256 * 1024;
+
+bool validName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7f || c == ':') return false;
+  }
+  return true;
+}
+
+bool validValue(std::string_view value) {
+  return value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+bool validUrl(std::string_view url) {
+  if (url.empty() || url.front() != '/') return false;
+  for (char c : url) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7f) return false;
+  }
+  return true;
+}
+
+// SetHeader replaces the first field of the name and drops the others, or
+// adds one; AddHeader always adds. An empty value is a value like any other:
+// the application sees the field, empty.
+void setHeaderIn(Headers& headers, std::string_view name, std::string_view value, bool add) {
+  if (add) {
+    headers.push_back({std::string(name), std::string(value)});
+    return;
+  }
+  bool placed = false;
+  for (auto it = headers.begin(); it != headers.end();) {
+    if (!iequalsAscii(it->name, name)) {
+      ++it;
+    } else if (!placed) {
+      it->value = std::string(value);
+      placed = true;
+      ++it;
+    } else {
+      it = headers.erase(it);
+    }
+  }
+  if (!placed) headers.push_back({std::string(name), std::string(value)});
+}
+
+// How many of the bytes the filter left in the record may be read. A filter
+// that points into the host's copy cannot have made the block longer than
+// the copy; a buffer of its own is its to size.
+std::size_t bytesLeft(const HTTP_FILTER_RAW_DATA& raw, const std::string& copy) {
+  if (!raw.pvInData) return 0;
+  const auto at = reinterpret_cast<std::uintptr_t>(raw.pvInData);
+  const auto begin = reinterpret_cast<std::uintptr_t>(copy.data());
+  const auto end = begin + copy.size();
+  if (at < begin || at > end) return raw.cbInData;
+  return std::min<std::size_t>(raw.cbInData, end - at);
+}
+
+}  // namespace
+
+FilterConnection::FilterConnection(const FilterModule& module, ConnectionInfo info, Sink sink,
+                                   ConnectionOptions options)
+    : module_(module),
+      info_(std::move(info)),
+      sink_(std::move(sink)),
+      reservedBlock_(options.reservedBlock),
+      memory_(options.keptMemory),
+      rawBuffers_(kMaxRawDepth + 1) {
+  rawBuffers_.front().reserve(reservedBlock_);
+  context_.cbSize = sizeof context_;
+  context_.Revision = HTTP_FILTER_REVISION;
+  context_.ServerContext = this;
+  context_.fIsSecurePort = info_.secure ? TRUE : FALSE;
+  context_.pFilterContext = nullptr;
+  context_.GetServerVariable = &FilterConnection::getServerVariable;
+  context_.AddResponseHeaders = &FilterConnection::addResponseHeaders;
+  context_.WriteClient = &FilterConnection::writeClient;
+  context_.AllocMem = &FilterConnection::allocMem;
+  context_.ServerSupportFunction = &FilterConnection::serverSupportFunction;
+  preproc_.GetHeader = &FilterConnection::requestGetHeader;
+  preproc_.SetHeader = &FilterConnection::requestSetHeader;
+  preproc_.AddHeader = &FilterConnection::requestAddHeader;
+  send_.GetHeader = &FilterConnection::responseGetHeader;
+  send_.SetHeader = &FilterConnection::responseSetHeader;
+  send_.AddHeader = &FilterConnection::responseAddHeader;
+}
+
+FilterConnection::~FilterConnection() {
+  if (request_) endRequest();
+  discard_ = true;  // nobody listens any more
+  notify(SF_NOTIFY_END_OF_NET_SESSION, nullptr);
+}
+
+FilterConnection* FilterConnection::self(HTTP_FILTER_CONTEXT* pfc) {
+  return pfc ? static_cast<FilterConnection*>(pfc->ServerContext) : nullptr;
+}
+
+DWORD FilterConnection::notify(DWORD notification, void* record) {
+  if (!module_.wants(notification, info_.secure)) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  const DWORD status = module_.httpFilterProc(&context_, notification, record);
+  if (hooks_.statuses) hooks_.statuses->push_back(status);
+  if (status == static_cast<DWORD>(SF_STATUS_REQ_FINISHED) ||
+      status == static_cast<DWORD>(SF_STATUS_REQ_ERROR)) {
+    finished_ = true;
+    closeRequested_ = true;
+  } else if (status == static_cast<DWORD>(SF_STATUS_REQ_FINISHED_KEEP_CONN)) {
+    finished_ = true;
+  }
+  return status;
+}
+
+void FilterConnection::beginRequest(RequestHead& request) {
+  request_ = &request;
+  response_ = nullptr;
+  responseChanged_ = false;
+  headSent_ = false;
+  addedResponseHeaders_.clear();
+  finished_ = false;
+  closeRequested_ = false;
+  discard_ = false;
+  context_.fIsSecurePort = info_.secure ? TRUE : FALSE;
+}
+
+DWORD FilterConnection::preprocHeaders() {
+  preproc_.HttpStatus = 0;
+  return notify(SF_NOTIFY_PREPROC_HEADERS, &preproc_);
+}
+
+DWORD FilterConnection::sendResponse(ResponseHead& head) {
+  response_ = &head;
+  responseChanged_ = false;
+  applyAddedResponseHeaders();
+  send_.HttpStatus = static_cast<DWORD>(head.status);
+  const DWORD status = notify(SF_NOTIFY_SEND_RESPONSE, &send_);
+  applyAddedResponseHeaders();
+  if (responseChanged_) head.format();
+  headSent_ = true;
+  return status;
+}
+
+void FilterConnection::sendRawData(std::string_view block) { rawData(block); }
+
+void FilterConnection::rawData(std::string_view block) {
+  if (block.empty()) return;
+  // The filter may change the block in place: it gets a copy, in a buffer
+  // kept per nesting level so that requests do not allocate one each.
+  std::string& buffer = rawBuffers_[static_cast<std::size_t>(rawDepth_)];
+  buffer.assign(block);
+  HTTP_FILTER_RAW_DATA raw{};
+  raw.pvInData = buffer.data();
+  raw.cbInData = static_cast<DWORD>(buffer.size());
+  raw.cbInBuffer = static_cast<DWORD>(buffer.size());
+  if (rawDepth_ < kMaxRawDepth) {
+    ++rawDepth_;
+    notify(SF_NOTIFY_SEND_RAW_DATA, &raw);
+    --rawDepth_;
+  }
+  const std::size_t left = bytesLeft(raw, buffer);
+  if (left != 0 && !discard_ && !clientGone_ &&
+      !sink_(std::string_view(static_cast<const char*>(raw.pvInData), left)))
+    clientGone_ = true;
+  // One large page must not stay with an idle connection.
+  if (buffer.capacity() > std::max(kKeptRawBuffer, reservedBlock_)) std::string().swap(buffer);
+}
+
+DWORD FilterConnection::endOfRequest() { return notify(SF_NOTIFY_END_OF_REQUEST, nullptr); }
+
+void FilterConnection::endRequest() {
+  memory_.release();
+  request_ = nullptr;
+  response_ = nullptr;
+  addedResponseHeaders_.clear();
+}
+
+void FilterConnection::applyAddedResponseHeaders() {
+  if (!response_ || addedResponseHeaders_.empty()) return;
+  std::string_view text = addedResponseHeaders_;
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && validName(line.substr(0, colon)) && validValue(line)) {
+      std::string_view value = line.substr(colon + 1);
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+      response_->headers.push_back({std::string(line.substr(0, colon)), std::string(value)});
+      responseChanged_ = true;
+    }
+    if (lf == std::string_view::npos) break;
+    text.remove_prefix(lf + 1);
+  }
+  addedResponseHeaders_.clear();
+}
+
+bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view value, bool add) {
+  if (!request_ || hooks_.failSetHeader) return false;
+  const std::string_view name = headerName(raw);
+  if ((raw.empty() || raw.back() != ':') && iequalsAscii(raw, "url")) {
+    if (!validUrl(value)) return false;
+    request_->url = std::string(value);
+    return true;
+  }
+  if (!validName(name) || !validValue(value)) return false;
+  setHeaderIn(request_->headers, name, value, add);
+  return true;
+}
+
+bool FilterConnection::setResponseHeader(std::string_view name, std::string_view value, bool add) {
+  if (!response_ || headSent_ || hooks_.failSetHeader || !validName(name) || !validValue(value))
+    return false;
+  setHeaderIn(response_->headers, name, value, add);
+  responseChanged_ = true;
+  return true;
+}
+
+// Callbacks: C code calls them, so nothing may be thrown out of them.
+
+BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
+                                         LPDWORD size) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !size) return FALSE;
+    const std::string_view variable(name);
+    return replyWith(
+        [&](ValueText& out) {
+          if (c->hooks_.serverVariables) {
+            for (const Header& h : *c->hooks_.serverVariables) {
+              if (!iequalsAscii(h.name, variable)) continue;
+              out.append(h.value);
+              return true;
+            }
+          }
+          return writeServerVariable(variable, c->request_, c->info_, out);
+        },
+        buffer, size);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::addResponseHeaders(HTTP_FILTER_CONTEXT* pfc, LPSTR headers, DWORD) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !headers || c->headSent_) return FALSE;
+    c->addedResponseHeaders_ += headers;
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::writeClient(HTTP_FILTER_CONTEXT* pfc, LPVOID buffer, LPDWORD bytes, DWORD) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !bytes || (*bytes != 0 && !buffer)) return FALSE;
+    const std::string_view data(static_cast<const char*>(buffer), *bytes);
+    ++c->writeClientCalls_;
+    if (c->hooks_.writes) c->hooks_.writes->emplace_back(data);
+    c->rawData(data);
+    return (c->discard_ || c->clientGone_) ? FALSE : TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+void* FilterConnection::allocMem(HTTP_FILTER_CONTEXT* pfc, DWORD size, DWORD) {
+  FilterConnection* c = self(pfc);
+  if (!c || c->hooks_.failAllocMem) return nullptr;
+  return c->memory_.allocate(size);
+}
+
+BOOL FilterConnection::serverSupportFunction(HTTP_FILTER_CONTEXT*, enum SF_REQ_TYPE, PVOID,
+                                             ULONG_PTR, ULONG_PTR) {
+  errno = ENOSYS;
+  return FALSE;
+}
+
+BOOL FilterConnection::requestGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
+                                        LPDWORD size) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !size || !c->request_) return FALSE;
+    return replyWith([&](ValueText& out) { return writeRequestHeader(name, *c->request_, out); },
+                     buffer, size);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::requestSetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !value) return FALSE;
+    return c->setRequestHeader(name, value, false) ? TRUE : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::requestAddHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !value) return FALSE;
+    return c->setRequestHeader(name, value, true) ? TRUE : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::responseGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer,
+                                         LPDWORD size) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !size || !c->response_) return FALSE;
+    return replyWith(
+        [&](ValueText& out) {
+          return writeHeaderValues(c->response_->headers, headerName(name), ", ", out);
+        },
+        buffer, size);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::responseSetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !value) return FALSE;
+    return c->setResponseHeader(headerName(name), value, false) ? TRUE : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+BOOL FilterConnection::responseAddHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPSTR value) {
+  try {
+    FilterConnection* c = self(pfc);
+    if (!c || !name || !value) return FALSE;
+    return c->setResponseHeader(headerName(name), value, true) ? TRUE : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+}  // namespace vantomer::host

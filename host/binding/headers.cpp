@@ -1,0 +1,47 @@
+#include "binding/headers.h"
+
+#include <algorithm>
+
+namespace vantomer::host {
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
+bool iequalsAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
+std::optional<std::string> findHeader(const Headers& headers, std::string_view name,
+                                      std::string_view separator) {
+  std::optional<std::string> result;
+  for (const Header& h : headers) {
+    if (!iequalsAscii(h.name, name)) continue;
+    if (result) {
+      result->append(separator);
+      result->append(h.value);
+    } else {
+      result = h.value;
+    }
+  }
+  return result;
+}
+
+void removeHeaders(Headers& headers, std::string_view name) {
+  std::erase_if(headers, [&](const Header& h) { return iequalsAscii(h.name, name); });
+}
+
+bool hasToken(const Headers& headers, std::string_view name, std::string_view token) {
+  bool found = false;
+  for (const Header& h : headers) {
+    if (!iequalsAscii(h.name, name)) continue;
+    forEachToken(h.value, [&](std::string_view t) { found = found || iequalsAscii(t, token); });
+  }
+  return found;
+}
+
+}  // namespace vantomer::host

@@ -1,0 +1,41 @@
+#pragma once
+// Header fields as the host keeps them: in arrival order, names compared
+// ignoring ASCII case.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantomer::host {
+
+struct Header {
+  std::string name;
+  std::string value;
+};
+using Headers = std::vector<Header>;
+
+bool iequalsAscii(std::string_view a, std::string_view b);
+// The values of every header of that name, joined by separator; nullopt when none.
+std::optional<std::string> findHeader(const Headers& headers, std::string_view name,
+                                      std::string_view separator = ", ");
+void removeHeaders(Headers& headers, std::string_view name);
+// Whether a comma-separated header (Connection, Transfer-Encoding) holds the token.
+bool hasToken(const Headers& headers, std::string_view name, std::string_view token);
+// The items of a comma-separated list, without the white space around them.
+template <typename F>
+void forEachToken(std::string_view list, F&& f) {
+  auto trim = [](std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+  };
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    f(trim(list.substr(0, comma)));
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+}  // namespace vantomer::host

@@ -1,0 +1,38 @@
+#pragma once
+// HTTP/1.1 message heads as the host sees them: request heads handed to the
+// filter and the application, response heads as raw bytes with their parsed
+// fields.
+
+#include <string>
+#include <string_view>
+
+#include "binding/headers.h"
+
+namespace vantomer::host {
+
+struct RequestHead {
+  std::string method;
+  std::string url;  // path and query, as the application receives it
+  std::string version = "HTTP/1.1";
+  Headers headers;
+
+  std::string_view path() const;
+  std::string_view query() const;
+};
+
+struct ResponseHead {
+  std::string version;
+  int status = 0;
+  std::string reason;
+  Headers headers;
+  std::string raw;  // status line through the empty line, as it goes out
+
+  // Rebuilds raw from the fields.
+  void format();
+};
+
+// Parses a complete head (status line, fields, empty line). Rejects what a
+// proxy must not pass on: folded lines, bad names, bad status lines.
+bool parseResponseHead(std::string_view raw, ResponseHead& head, std::string& error);
+
+}  // namespace vantomer::host

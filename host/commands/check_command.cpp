@@ -1,0 +1,298 @@
+// Reads the settings and emoji files beside a module as the filter does, and
+// tells what keeps the filter from loading or will fail at request time.
+
+#include "commands/check_command.h"
+
+#include <sys/stat.h>
+
+#include <boost/regex.hpp>
+#include <cstdio>
+#include <iostream>
+
+#include "commands/command_line.h"
+#include "commands/module_path.h"
+#include "config/load_settings.h"
+#include "config/redis_url.h"
+#include "cookie/redis_connection.h"
+#include "emoji/emoji_table.h"
+#include "platform/codepage.h"
+#include "platform/dom.h"
+
+namespace vantomer::host {
+
+const char* const kCheckHelp =
+    "Usage: vantomer check [--module PATH]\n"
+    "\n"
+    "Reads Vantomer.setting and Emoji.setting from the module's directory the way\n"
+    "the filter reads them when it loads, and reports, with file, element and\n"
+    "reason, what makes the load fail (errors) and what would go wrong at request\n"
+    "time (warnings): User-Agent patterns that are no regular expression, code\n"
+    "pages without a converter, emoji image addresses without %num%, profiles\n"
+    "hidden behind a catch-all pattern, missing or malformed files, a Redis for\n"
+    "the cookie stock that does not answer PING.\n"
+    "\n"
+    "Options:\n"
+    "  --module PATH   the filter module (default: vantomer.so beside this program)\n"
+    "  -h, --help      this text\n"
+    "\n"
+    "Exit status: 0 when the filter would load with these files, 1 otherwise.\n";
+
+namespace {
+
+// Agents a catch-all pattern is expected to match: one per handset family
+// and a desktop browser.
+const char* const kSampleAgents[] = {
+    "DoCoMo/2.0 P903i(c100;TB;W24H12)",
+    "KDDI-SA31 UP.Browser/6.2.0.7.3.129 (GUI) MMP/2.0",
+    "SoftBank/1.0/910T/TJ001/SN123456789012345 Browser/NetFront/3.3 Profile/MIDP-2.0 "
+    "Configuration/CLDC-1.1",
+    "Mozilla/5.0 (X11; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0",
+};
+
+const char* familyName(EmojiType type) {
+  switch (type) {
+    case EmojiType::Image:
+      return "Image";
+    case EmojiType::Comment:
+      return "Comment";
+    case EmojiType::IMode:
+      return "i-mode";
+    case EmojiType::EZweb:
+      return "EZweb";
+    case EmojiType::JSky:
+      return "J-SKY";
+  }
+  return "?";
+}
+
+class Report {
+ public:
+  void error(const std::string& file, const std::string& text) {
+    ++errors_;
+    std::cout << file << ": error: " << text << "\n";
+  }
+  void warning(const std::string& file, const std::string& text) {
+    ++warnings_;
+    std::cout << file << ": warning: " << text << "\n";
+  }
+  int errors() const { return errors_; }
+  int warnings() const { return warnings_; }
+
+ private:
+  int errors_ = 0;
+  int warnings_ = 0;
+};
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Missing and malformed files make the filter run on defaults: say which.
+bool checkReadable(Report& report, const std::string& name, const std::string& path,
+                   const std::string& consequence) {
+  if (!exists(path)) {
+    report.warning(name, "missing (" + path + "); " + consequence);
+    return false;
+  }
+  dom::Document document;
+  if (document.load(path) == S_OK) return true;
+  const dom::ParseError& e = document.parseError();
+  std::string why = e.reason.empty() ? std::string("cannot be read") : e.reason;
+  if (e.line > 0) why = "line " + std::to_string(e.line) + ": " + why;
+  report.warning(name, "not well-formed XML or unreadable (" + why + "); " + consequence);
+  return false;
+}
+
+struct Pattern {
+  bool valid = false;
+  std::string error;
+  boost::regex regex;
+};
+
+Pattern compile(const std::string& text) {
+  Pattern p;
+  try {
+    p.regex = boost::regex(text);
+    p.valid = true;
+  } catch (const std::exception& e) {
+    p.error = e.what();
+  }
+  return p;
+}
+
+bool matches(const Pattern& p, const std::string& agent) {
+  if (!p.valid) return false;
+  try {
+    return boost::regex_match(agent, p.regex);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool matchesEverything(const std::string& text, const Pattern& p) {
+  if (text == ".*") return true;
+  if (!matches(p, "")) return false;
+  for (const char* agent : kSampleAgents)
+    if (!matches(p, agent)) return false;
+  return true;
+}
+
+// Whether the table gives the family any text at all (the table has no
+// listing of its own, so the numbers in use are probed).
+bool familyHasTexts(const EmojiTable& table, EmojiType type) {
+  for (int32_t n = 1; n <= 10000; ++n)
+    if (table.lookup(type, n)) return true;
+  return false;
+}
+
+void checkProfiles(Report& report, const ProfileList& profiles, const InputCoordinator& input,
+                   const EmojiTable& emoji) {
+  const std::string file = "Vantomer.setting";
+  if (profiles.empty()) {
+    report.warning(file,
+                   "no NewOutputCoordinator: no profile can be chosen, so every TELMARK page "
+                   "is answered with 500");
+    return;
+  }
+  std::vector<Pattern> patterns;
+  for (const auto& p : profiles) patterns.push_back(compile(p->uaPattern));
+
+  for (std::size_t i = 0; i < profiles.size(); ++i) {
+    const OutputCoordinator& p = *profiles[i];
+    const std::string where =
+        "NewOutputCoordinator[" + std::to_string(i + 1) + "] (UAPattern \"" + p.uaPattern + "\")";
+    if (!patterns[i].valid)
+      report.warning(file, where + ": UAPattern is not a valid regular expression (" +
+                               patterns[i].error + "); the profile is never chosen");
+    if (!codepage::isKnown(p.codePage))
+      report.warning(file, where + ": CodePage " + std::to_string(p.codePage) +
+                               " has no converter; every page for this profile is answered "
+                               "with 500");
+
+    if (p.emojiImgSrc.find("%num%") == std::string::npos) {
+      std::string need;
+      if (p.emojiType == EmojiType::Image) {
+        need = "EmojiType Image writes every emoji as an image";
+      } else if (!familyHasTexts(emoji, p.emojiType)) {
+        need = std::string("the emoji table has no ") + familyName(p.emojiType) +
+               " texts, so every emoji needs an image";
+      } else {
+        for (const auto& [key, icon] : input.accesskeyIcons) {
+          if (icon.emoji.empty()) continue;
+          const int32_t n = static_cast<int32_t>(std::strtol(icon.emoji.c_str(), nullptr, 10));
+          if (!emoji.lookup(p.emojiType, n)) {
+            need = "the accesskey icon of key \"" + key + "\" (emoji " + icon.emoji + ") has no " +
+                   familyName(p.emojiType) + " text and needs an image";
+            break;
+          }
+        }
+      }
+      if (!need.empty())
+        report.warning(file, where + ": EmojiImgSrc \"" + p.emojiImgSrc +
+                                 "\" has no \"%num%\", but " + need +
+                                 "; such emoji stay unconverted <k-emoji> elements");
+    }
+
+    for (std::size_t j = 0; j < i; ++j) {
+      if (matchesEverything(profiles[j]->uaPattern, patterns[j])) {
+        report.warning(file, where + ": never chosen: NewOutputCoordinator[" +
+                                 std::to_string(j + 1) + "] before it (UAPattern \"" +
+                                 profiles[j]->uaPattern + "\") matches every User-Agent");
+        break;
+      }
+    }
+  }
+
+  for (const char* agent : kSampleAgents) {
+    bool any = false;
+    for (const Pattern& p : patterns) any = any || matches(p, agent);
+    if (!any)
+      report.warning(file, std::string("no profile matches the User-Agent \"") + agent +
+                               "\"; such clients get 500 for every TELMARK page");
+  }
+}
+
+}  // namespace
+
+int checkCommand(std::vector<std::string> args) {
+  std::string modulePath = defaultModulePath();
+  CommandLine cl(std::move(args));
+  while (cl.more() && !cl.failed()) {
+    if (cl.flag("--help") || cl.flag("-h")) {
+      std::cout << kCheckHelp;
+      return 0;
+    }
+    if (cl.value("--module", modulePath)) continue;
+    cl.fail("unknown argument '" + cl.peek() + "'");
+  }
+  if (cl.failed()) {
+    std::cerr << "vantomer check: " << cl.error() << "\n(see vantomer check --help)\n";
+    return 2;
+  }
+
+  const std::size_t slash = modulePath.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : modulePath.substr(0, slash);
+  const std::string settingsPath = directory + "/Vantomer.setting";
+  const std::string emojiPath = directory + "/Emoji.setting";
+  dom::initialize();
+  std::cout << "Checking the files beside " << modulePath << "\n";
+
+  Report report;
+  const bool settingsRead =
+      checkReadable(report, "Vantomer.setting", settingsPath,
+                    "the filter runs with the default settings and no output profile, so every "
+                    "TELMARK page is answered with 500");
+  FilterSettings settings;
+  InputCoordinator input;
+  ProfileList profiles;
+  int32_t timeoutMinutes = 60;
+  std::string problem;
+  const HRESULT settingsResult = loadSettings(
+      settingsPath, SettingsTargets{settings, input, profiles, timeoutMinutes}, &problem);
+  const bool settingsLoaded = succeeded(settingsResult);
+  if (!settingsLoaded) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(settingsResult));
+    report.error("Vantomer.setting", (problem.empty() ? std::string("the load fails") : problem) +
+                                         " (" + code + "); the filter does not load");
+  }
+
+  checkReadable(report, "Emoji.setting", emojiPath,
+                "the emoji table is empty and every emoji is written as an image");
+  EmojiTable emoji;
+  const HRESULT emojiResult = emoji.load(emojiPath);
+  if (failed(emojiResult)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(emojiResult));
+    report.error("Emoji.setting",
+                 std::string("the load fails (") + code + "); the filter does not load");
+  }
+
+  if (settingsRead && settingsLoaded) checkProfiles(report, profiles, input, emoji);
+  RedisAddress redis;
+  std::string unusable;
+  if (settingsLoaded && !settings.cookieStockerRedis.empty() &&
+      parseRedisUrl(settings.cookieStockerRedis, redis, unusable)) {
+    const std::string refusal =
+        pingRedis(redis, std::chrono::milliseconds(settings.cookieStockerRedisTimeoutMs));
+    if (!refusal.empty())
+      report.warning("Vantomer.setting",
+                     "CookieStockerRedis: no answer to PING from Redis at " + redis.describe() +
+                         " (" + refusal + "; timeout " +
+                         std::to_string(settings.cookieStockerRedisTimeoutMs) +
+                         " ms); the filter loads, but keeps the cookie stock in each " +
+                         "process's memory until Redis answers");
+  }
+
+  if (report.errors() == 0) {
+    std::cout << "OK: the filter loads with these files (" << profiles.size() << " profile"
+              << (profiles.size() == 1 ? "" : "s") << ", " << report.warnings() << " warning"
+              << (report.warnings() == 1 ? "" : "s") << ")\n";
+    return 0;
+  }
+  std::cout << "FAILED: the filter does not load with these files\n";
+  return 1;
+}
+
+}  // namespace vantomer::host

@@ -1,0 +1,339 @@
+#include "server/connection.h"
+
+#include <boost/beast/core/error.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <cstring>
+#include <iostream>
+
+#include "binding/response_framer.h"
+#include "server/memory_response.h"
+#include "server/simple_response.h"
+
+namespace vantomer::host {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadBlock = 16 * 1024;
+constexpr std::size_t kFlushSize = 64 * 1024;
+constexpr std::size_t kDrainLimit = 256 * 1024;
+constexpr Duration kDrainTime{1000};
+
+int statusForParseError(const error_code& ec) {
+  if (ec == http::error::header_limit) return 431;
+  if (ec == http::error::body_limit) return 413;
+  if (ec == http::error::buffer_overflow) return 431;
+  return 400;
+}
+
+// "http://host/path?q" becomes "/path?q"; anything else but an origin-form
+// target is refused.
+bool originForm(std::string_view target, std::string& url) {
+  if (!target.empty() && target.front() == '/') {
+    url = std::string(target);
+    return true;
+  }
+  for (std::string_view scheme : {"http://", "https://"}) {
+    if (target.size() > scheme.size() && iequalsAscii(target.substr(0, scheme.size()), scheme)) {
+      const std::size_t slash = target.find('/', scheme.size());
+      url = slash == std::string_view::npos ? "/" : std::string(target.substr(slash));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+struct Connection::Exchange {
+  ResponseFramer tracker;  // the response as the client gets it
+  bool excess = false;
+  std::uint64_t queued = 0;
+  AccessRecord record;
+};
+
+Connection::Connection(ServerShared& shared, std::unique_ptr<ClientStream> stream)
+    : shared_(shared), stream_(std::move(stream)) {}
+
+Connection::~Connection() = default;
+
+ConnectionInfo Connection::describe() {
+  ConnectionInfo info;
+  info.secure = stream_->secure();
+  info.serverSoftware = "vantomer/" VANTOMER_VERSION;
+  error_code ec;
+  const tcp::endpoint local = stream_->socket().local_endpoint(ec);
+  if (!ec) {
+    info.localAddress = local.address().to_string();
+    info.localPort = local.port();
+  }
+  const tcp::endpoint remote = stream_->socket().remote_endpoint(ec);
+  if (!ec) {
+    info.remoteAddress = remote.address().to_string();
+    info.remotePort = remote.port();
+  }
+  return info;
+}
+
+void Connection::stopIfIdle() {
+  if (idle_) stream_->close();
+}
+
+void Connection::close() { stream_->close(); }
+
+awaitable<void> Connection::run() {
+  const ConnectionInfo info = describe();
+  if (stream_->secure()) {
+    error_code ec;
+    co_await stream_->handshake(shared_.limits.readTimeout, ec);
+    if (ec) {
+      stream_->close();
+      co_return;
+    }
+  }
+  {
+    FilterConnection filter(shared_.module, info,
+                            [this](std::string_view bytes) { return queue(bytes); });
+    while (co_await serveRequest(filter, info)) {
+    }
+  }
+  co_await finish();
+}
+
+awaitable<std::size_t> Connection::readMore(Duration timeout, error_code& ec) {
+  if (inputStart_ > 0) {
+    std::memmove(input_.data(), input_.data() + inputStart_, inputEnd_ - inputStart_);
+    inputEnd_ -= inputStart_;
+    inputStart_ = 0;
+  }
+  // The buffer only grows: filling a fresh block with zeros for every read
+  // cost more than the read.
+  if (input_.size() < inputEnd_ + kReadBlock) input_.resize(inputEnd_ + kReadBlock);
+  const std::size_t n =
+      co_await stream_->readSome(asio::buffer(input_.data() + inputEnd_, kReadBlock), timeout, ec);
+  if (!ec) inputEnd_ += n;
+  co_return ec ? 0 : n;
+}
+
+bool Connection::queue(std::string_view bytes) {
+  if (clientGone_) return false;
+  if (!exchange_) return true;  // no request: nowhere to send it
+  Exchange& x = *exchange_;
+  std::string_view rest = bytes;
+  while (!rest.empty() && !x.tracker.done() && !x.tracker.failed())
+    rest.remove_prefix(x.tracker.feed(rest));
+  std::string_view keep = bytes;
+  if (!rest.empty() && x.tracker.done()) {
+    // Responses to HEAD, 204 and 304 have no body, whatever the filter
+    // wrote; anything else beyond the message leaves the connection unframed.
+    if (x.tracker.body() == ResponseFramer::Body::None)
+      keep = bytes.substr(0, bytes.size() - rest.size());
+    else
+      x.excess = true;
+  }
+  output_.append(keep);
+  x.queued += keep.size();
+  return true;
+}
+
+awaitable<bool> Connection::flush() {
+  while (!output_.empty() && !clientGone_) {
+    // The filter may queue more while this write waits; the two buffers
+    // trade places so that neither is allocated again.
+    sending_.swap(output_);
+    error_code ec;
+    co_await stream_->write(sending_, shared_.limits.readTimeout, ec);
+    sending_.clear();
+    if (ec) clientGone_ = true;
+  }
+  output_.clear();
+  co_return !clientGone_;
+}
+
+awaitable<void> Connection::reject(int status, Exchange& exchange) {
+  const std::string body = std::to_string(status) + " " + std::string(reasonPhrase(status)) + "\n";
+  error_code ec;
+  co_await stream_->write(simpleResponse(status, reasonPhrase(status), body, {}, true),
+                          shared_.limits.readTimeout, ec);
+  exchange.record.status = status;
+  exchange.record.bodyBytes = body.size();
+  shared_.log.write(exchange.record);
+}
+
+awaitable<void> Connection::finish() {
+  // Reading what the client still sends keeps a reset from destroying the
+  // last response before the client has read it.
+  co_await stream_->shutdown(Duration(500));
+  if (!stream_->secure()) {
+    const auto deadline = Clock::now() + kDrainTime;
+    std::size_t drained = 0;
+    while (drained < kDrainLimit && Clock::now() < deadline) {
+      error_code ec;
+      const std::size_t n =
+          co_await readMore(std::chrono::duration_cast<Duration>(deadline - Clock::now()), ec);
+      if (ec) break;
+      drained += n;
+      inputStart_ = inputEnd_ = 0;
+    }
+  }
+  stream_->close();
+}
+
+awaitable<bool> Connection::serveRequest(FilterConnection& filter, const ConnectionInfo& info) {
+  const ServerLimits& limits = shared_.limits;
+  http::request_parser<http::string_body> parser;
+  parser.header_limit(static_cast<std::uint32_t>(limits.maxHeader));
+  parser.body_limit(limits.maxBody);
+  Exchange exchange;
+  exchange.record.remoteAddress = info.remoteAddress;
+
+  // The head: an idle wait for its first byte, then the read timeout for the
+  // whole of it.
+  bool started = inputStart_ < inputEnd_;
+  Clock::time_point deadline = Clock::now() + limits.readTimeout;
+  bool continueSent = false;
+  while (!parser.is_done()) {
+    if (inputStart_ < inputEnd_) {
+      error_code ec;
+      const std::size_t n =
+          parser.put(asio::buffer(input_.data() + inputStart_, inputEnd_ - inputStart_), ec);
+      inputStart_ += n;
+      if (ec && ec != http::error::need_more) {
+        co_await reject(statusForParseError(ec), exchange);
+        co_return false;
+      }
+      if (!ec && n > 0) continue;
+    }
+    if (parser.is_header_done() && !continueSent && inputStart_ == inputEnd_) {
+      continueSent = true;
+      const auto& request = parser.get();
+      auto expect = request.find(http::field::expect);
+      if (expect != request.end() && iequalsAscii(expect->value(), "100-continue") &&
+          request.version() == 11) {
+        error_code ec;
+        co_await stream_->write("HTTP/1.1 100 Continue\r\n\r\n", limits.readTimeout, ec);
+        if (ec) co_return false;
+      }
+    }
+    idle_ = !started;
+    if (idle_ && shared_.stopping) {
+      idle_ = false;
+      co_return false;
+    }
+    Duration timeout = limits.idleTimeout;
+    if (started) {
+      const auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now());
+      // The head has a deadline; body reads need only keep moving.
+      timeout = parser.is_header_done() ? limits.readTimeout : std::max(left, Duration(1));
+    }
+    error_code ec;
+    co_await readMore(timeout, ec);
+    idle_ = false;
+    if (ec) {
+      if (started && ec == beast::error::timeout) co_await reject(408, exchange);
+      co_return false;
+    }
+    if (!started) {
+      started = true;
+      deadline = Clock::now() + limits.readTimeout;
+    }
+  }
+
+  auto& message = parser.get();
+  RequestHead request;
+  request.method = std::string(message.method_string());
+  const std::string target(message.target());
+  request.version = message.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+  exchange.record.requestLine = request.method + " " + target + " " + request.version;
+  for (const auto& field : message)
+    request.headers.push_back({std::string(field.name_string()), std::string(field.value())});
+  exchange.record.referer = findHeader(request.headers, "Referer").value_or("");
+  exchange.record.userAgent = findHeader(request.headers, "User-Agent").value_or("");
+  if (message.version() != 10 && message.version() != 11) {
+    co_await reject(505, exchange);
+    co_return false;
+  }
+  if (!originForm(target, request.url)) {
+    co_await reject(400, exchange);
+    co_return false;
+  }
+  // HTTP/1.0 clients would need a keep-alive header that the application's
+  // raw response may lack: they get one request per connection.
+  const bool clientKeepsAlive = message.version() == 11 && message.keep_alive();
+
+  Exchange& x = exchange;
+  x.tracker = ResponseFramer(request.method == "HEAD");
+  exchange_ = &x;
+  filter.beginRequest(request);
+  bool keep = co_await respond(filter, request, message.body(), info, x);
+  exchange_ = nullptr;
+
+  if (x.tracker.headDone()) {
+    x.record.status = x.tracker.head().status;
+    x.record.bodyBytes = x.tracker.bodyBytes();
+  }
+  shared_.log.write(x.record);
+
+  co_return keep&& clientKeepsAlive && !clientGone_ && !x.excess && x.tracker.done() &&
+      x.tracker.reusable() && !filter.closeRequested() && !shared_.stopping;
+}
+
+awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& request,
+                                    std::string& body, const ConnectionInfo& info, Exchange& x) {
+  filter.preprocHeaders();
+  BodyBlock::Kind failure = BodyBlock::End;
+  if (!filter.requestFinished()) {
+    std::unique_ptr<ResponseSource> source;
+    try {
+      source = co_await shared_.application.respond(request, body, info);
+    } catch (const std::exception& e) {
+      std::cerr << "vantomer: the application failed: " + std::string(e.what()) + "\n";
+    }
+    if (!source) source = textResponse(request, 500, "500 Internal Server Error\n");
+    filter.sendResponse(source->head);
+    if (!filter.requestFinished()) {
+      filter.sendRawData(source->head.raw);
+      bool ok = !clientGone_;
+      while (ok && !filter.requestFinished()) {
+        // What is queued waits for the next block only when that comes at
+        // once, so a head and a small body leave in one write.
+        if (output_.size() >= kFlushSize || !source->immediate()) ok = co_await flush();
+        if (!ok) break;
+        const BodyBlock block = co_await source->next();
+        if (block.kind == BodyBlock::Data) {
+          filter.sendRawData(block.data);
+        } else {
+          if (block.kind != BodyBlock::End) failure = block.kind;
+          break;
+        }
+      }
+    }
+  }
+
+  // When the application fails before anything reached the client, what the
+  // filter makes of the broken response is dropped and the client learns of
+  // the failure instead; afterwards only closing the connection can tell it.
+  const bool failed = failure != BodyBlock::End;
+  const bool replace = failed && x.queued == 0 && !clientGone_;
+  if (failed || clientGone_) filter.discardOutput();
+  filter.endOfRequest();
+  co_await flush();
+  filter.endRequest();
+  if (replace) {
+    const int status = failure == BodyBlock::TimedOut ? 504 : 502;
+    const std::string text =
+        std::to_string(status) + " " + std::string(reasonPhrase(status)) + "\n";
+    error_code ec;
+    co_await stream_->write(simpleResponse(status, reasonPhrase(status), text, {}, true),
+                            shared_.limits.readTimeout, ec);
+    x.record.status = status;
+    x.record.bodyBytes = text.size();
+  }
+  co_return !failed;
+}
+
+}  // namespace vantomer::host
