@@ -155,5 +155,32 @@ TEST(HeldResponseBound, ABoundBelowOneFailsTheLoad) {
   }
 }
 
+// A host that announces a second held response in one request: the first
+// one's context is destroyed, not leaked, and only the second is answered.
+TEST_F(HostileInput, ASecondResponseHeadReplacesTheFirstContext) {
+  std::string client;
+  host::FilterConnection connection(module_->module(), host::ConnectionInfo{},
+                                    [&client](std::string_view bytes) {
+                                      client.append(bytes);
+                                      return true;
+                                    });
+  host::RequestHead request{"GET", "/", "HTTP/1.1", {{"User-Agent", kVictim}}};
+  connection.beginRequest(request);
+  connection.preprocHeaders();
+  host::ResponseHead head{"HTTP/1.1", 200, "OK", {{"Content-Type", "text/x-telmark"}}, {}};
+  head.format();
+  connection.sendResponse(head);
+  connection.sendRawData(std::string(head.raw) + std::string(4000, ' ') + "<html/>");
+  void* first = connection.context()->pFilterContext;
+  ASSERT_NE(first, nullptr);
+  connection.sendResponse(head);
+  connection.sendRawData(head.raw + "<html><p>second</p></html>");
+  connection.endOfRequest();
+  connection.endRequest();
+  EXPECT_TRUE(isOneCompleteResponse(client)) << client;
+  EXPECT_NE(client.find("second"), std::string::npos) << client;
+  EXPECT_EQ(connection.context()->pFilterContext, nullptr);
+}
+
 }  // namespace
 }  // namespace vantomer::test
