@@ -529,6 +529,10 @@ TEST(HostConvert, ResponseWithoutAProfileFails) {
       hostPath(), {"convert", "--module", host.moduleCopy, "--ua", "Other/1.0", "--head", page});
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(contains(result.out, "HTTP/1.1 500 Internal Server Error"));
+  // The reason is left to the check tool, named with this module and agent.
+  EXPECT_TRUE(
+      contains(result.err, "vantomer check --module " + host.moduleCopy + " --ua 'Other/1.0'"))
+      << result.err;
 }
 
 TEST(HostCheck, ReportsWhatFailsTheLoadAndWarnsAboutRequestTime) {
@@ -567,8 +571,14 @@ TEST(HostCheck, ReportsWhatFailsTheLoadAndWarnsAboutRequestTime) {
        kEmoji,
        0,
        {"never chosen"}},
-      {std::nullopt, std::nullopt, 0, {"Vantomer.setting: warning: missing", "Emoji.setting"}},
-      {"<Vantomer><broken></Vantomer>", kEmoji, 0, {"not well-formed", "line 1"}},
+      // Settings that cannot convert a single page are no working site.
+      {std::nullopt,
+       std::nullopt,
+       1,
+       {"Vantomer.setting: warning: missing", "Emoji.setting", "error: no output profile",
+        "FAILED: the filter loads with these files, but cannot convert a page"}},
+      {"<Vantomer><broken></Vantomer>", kEmoji, 1, {"not well-formed", "line 1"}},
+      {settings("<LocationCorrect>off</LocationCorrect>"), kEmoji, 1, {"no NewOutputCoordinator"}},
       {settings(profile("<UAPattern>DoCoMo.*</UAPattern>")), kEmoji, 0, {"no profile matches"}},
   };
   for (const Case& c : cases) {
@@ -581,6 +591,19 @@ TEST(HostCheck, ReportsWhatFailsTheLoadAndWarnsAboutRequestTime) {
     for (const std::string& part : c.output)
       EXPECT_TRUE(contains(result.out, part)) << part << " in " << result.out;
   }
+}
+
+TEST(HostCheck, SaysWhichProfileAUserAgentGets) {
+  ServerDir dir;
+  const std::string module = dir.copy(modulePath(), "vantomer.so");
+  dir.write("Vantomer.setting", kSettings);
+  dir.write("Emoji.setting", kEmoji);
+  CommandResult listed = runProgram(hostPath(), {"check", "--module", module, "--verbose"});
+  EXPECT_EQ(listed.status, 0) << listed.out;
+  EXPECT_TRUE(contains(listed.out, "\"DoCoMo/2.0 P903i(c100;TB;W24H12)\"\n    -> ")) << listed.out;
+  CommandResult one = runProgram(hostPath(), {"check", "--module", module, "--ua", "Nobody/1"});
+  EXPECT_TRUE(contains(one.out, "\"Nobody/1\"\n    -> ")) << one.out;
+  EXPECT_FALSE(contains(one.out, "DoCoMo/2.0 P903i")) << one.out;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "commands/module_path.h"
 #include "config/load_settings.h"
 #include "config/redis_url.h"
+#include "config/select_profile.h"
 #include "cookie/redis_connection.h"
 #include "emoji/emoji_table.h"
 #include "platform/codepage.h"
@@ -21,7 +22,7 @@
 namespace vantomer::host {
 
 const char* const kCheckHelp =
-    "Usage: vantomer check [--module PATH]\n"
+    "Usage: vantomer check [--module PATH] [--verbose] [--ua USER-AGENT]...\n"
     "\n"
     "Reads Vantomer.setting and Emoji.setting from the module's directory the way\n"
     "the filter reads them when it loads, and reports, with file, element and\n"
@@ -29,13 +30,18 @@ const char* const kCheckHelp =
     "time (warnings): User-Agent patterns that are no regular expression, code\n"
     "pages without a converter, emoji image addresses without %num%, profiles\n"
     "hidden behind a catch-all pattern, missing or malformed files, a Redis for\n"
-    "the cookie stock that does not answer PING.\n"
+    "the cookie stock that does not answer PING. Settings without any output\n"
+    "profile are an error: the filter would answer every TELMARK page with 500.\n"
     "\n"
     "Options:\n"
-    "  --module PATH   the filter module (default: vantomer.so beside this program)\n"
-    "  -h, --help      this text\n"
+    "  --module PATH      the filter module (default: vantomer.so beside this program)\n"
+    "  --verbose          also say which profile each sample User-Agent gets\n"
+    "  --ua USER-AGENT    a User-Agent to show the profile of (repeatable; implies\n"
+    "                     --verbose and replaces the samples in that listing)\n"
+    "  -h, --help         this text\n"
     "\n"
-    "Exit status: 0 when the filter would load with these files, 1 otherwise.\n";
+    "Exit status: 0 when the filter loads with these files and can convert pages,\n"
+    "1 otherwise.\n";
 
 namespace {
 
@@ -47,7 +53,28 @@ const char* const kSampleAgents[] = {
     "SoftBank/1.0/910T/TJ001/SN123456789012345 Browser/NetFront/3.3 Profile/MIDP-2.0 "
     "Configuration/CLDC-1.1",
     "Mozilla/5.0 (X11; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0",
+    "Mozilla/5.0 (iPhone; CPU iPhone OS 17_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+    "Gecko) Version/17.1 Mobile/15E148 Safari/604.1",
+    "Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/120.0.0.0 Mobile Safari/537.36",
 };
+
+// Which profile each User-Agent gets, as the filter chooses it.
+void listChoices(const ProfileList& profiles, const std::vector<std::string>& agents) {
+  std::cout << "Profiles chosen by User-Agent:\n";
+  for (const std::string& agent : agents) {
+    const OutputCoordinator* chosen = selectProfile(profiles, agent);
+    std::cout << "  \"" << agent << "\"\n    -> ";
+    if (!chosen) {
+      std::cout << "no profile: every TELMARK page is answered with 500\n";
+      continue;
+    }
+    std::size_t index = 0;
+    while (index < profiles.size() && profiles[index].get() != chosen) ++index;
+    std::cout << "NewOutputCoordinator[" << index + 1 << "] (UAPattern \"" << chosen->uaPattern
+              << "\", " << chosen->contentType << "; charset=" << chosen->charset << ")\n";
+  }
+}
 
 const char* familyName(EmojiType type) {
   switch (type) {
@@ -150,9 +177,9 @@ void checkProfiles(Report& report, const ProfileList& profiles, const InputCoord
                    const EmojiTable& emoji) {
   const std::string file = "Vantomer.setting";
   if (profiles.empty()) {
-    report.warning(file,
-                   "no NewOutputCoordinator: no profile can be chosen, so every TELMARK page "
-                   "is answered with 500");
+    report.error(file,
+                 "no NewOutputCoordinator: no profile can be chosen, so every TELMARK page "
+                 "is answered with 500");
     return;
   }
   std::vector<Pattern> patterns;
@@ -217,6 +244,8 @@ void checkProfiles(Report& report, const ProfileList& profiles, const InputCoord
 
 int checkCommand(std::vector<std::string> args) {
   std::string modulePath = defaultModulePath();
+  bool verbose = false;
+  std::vector<std::string> agents;
   CommandLine cl(std::move(args));
   while (cl.more() && !cl.failed()) {
     if (cl.flag("--help") || cl.flag("-h")) {
@@ -224,6 +253,16 @@ int checkCommand(std::vector<std::string> args) {
       return 0;
     }
     if (cl.value("--module", modulePath)) continue;
+    if (cl.flag("--verbose") || cl.flag("-v")) {
+      verbose = true;
+      continue;
+    }
+    std::string agent;
+    if (cl.value("--ua", agent)) {
+      agents.push_back(std::move(agent));
+      verbose = true;
+      continue;
+    }
     cl.fail("unknown argument '" + cl.peek() + "'");
   }
   if (cl.failed()) {
@@ -269,7 +308,16 @@ int checkCommand(std::vector<std::string> args) {
                  std::string("the load fails (") + code + "); the filter does not load");
   }
 
+  if (settingsLoaded && !settingsRead) {
+    report.error("Vantomer.setting",
+                 "no output profile without the settings file: every TELMARK page is answered "
+                 "with 500");
+  }
   if (settingsRead && settingsLoaded) checkProfiles(report, profiles, input, emoji);
+  if (verbose && settingsLoaded) {
+    if (agents.empty()) agents.assign(std::begin(kSampleAgents), std::end(kSampleAgents));
+    listChoices(profiles, agents);
+  }
   RedisAddress redis;
   std::string unusable;
   if (settingsLoaded && !settings.cookieStockerRedis.empty() &&
@@ -291,7 +339,11 @@ int checkCommand(std::vector<std::string> args) {
               << (report.warnings() == 1 ? "" : "s") << ")\n";
     return 0;
   }
-  std::cout << "FAILED: the filter does not load with these files\n";
+  if (settingsLoaded && succeeded(emojiResult)) {
+    std::cout << "FAILED: the filter loads with these files, but cannot convert a page\n";
+  } else {
+    std::cout << "FAILED: the filter does not load with these files\n";
+  }
   return 1;
 }
 

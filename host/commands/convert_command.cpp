@@ -3,6 +3,8 @@
 
 #include "commands/convert_command.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -38,6 +40,32 @@ const char* const kConvertHelp =
 namespace {
 
 constexpr std::size_t kBlock = 64 * 1024;
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// The filter says no more than its 500 response: point at the usual causes
+// and at the tool that tells them apart.
+void explainFailure(const std::string& modulePath, const std::string& userAgent) {
+  const std::size_t slash = modulePath.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : modulePath.substr(0, slash);
+  std::cerr << "  The filter " << modulePath << " reads Vantomer.setting and Emoji.setting from "
+            << directory << "/.\n";
+  if (!fileExists(directory + "/Vantomer.setting")) {
+    std::cerr << "  " << directory
+              << "/Vantomer.setting is missing: the filter has no output profile, so every "
+                 "page is answered with 500. Copy examples/Vantomer.setting and "
+                 "examples/Emoji.setting there, or name a module that has them with --module.\n";
+    return;
+  }
+  std::cerr << "  A 500 comes from a User-Agent that no profile's UAPattern matches, a page that\n"
+               "  is not TELMARK as the settings describe it, or a profile whose code page has no\n"
+               "  converter. To see the profile this User-Agent gets and what is wrong with the\n"
+               "  settings, run:\n"
+            << "    vantomer check --module " << modulePath << " --ua '" << userAgent << "'\n";
+}
 
 }  // namespace
 
@@ -144,6 +172,7 @@ int convertCommand(std::vector<std::string> args) {
   if (status >= 500) {
     std::cerr << "vantomer convert: the handset receives " << status << " " << framer.head().reason
               << "\n";
+    explainFailure(modulePath, userAgent);
     return 1;
   }
   return 0;
