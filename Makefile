@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build test demo test-sanitize fuzz bench bench-count load format clean
+.PHONY: all setup configure build test deb demo test-sanitize fuzz bench bench-count load format clean
 
 all: build
 
@@ -19,6 +19,12 @@ build: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# build/vantomer_VERSION_ARCH.deb: the executable, the module and its
+# settings, the docs, the service.
+deb: build
+	@./scripts/setup.sh deb
+	@./scripts/make-deb.sh
 
 demo: build
 	@./scripts/setup.sh demo

@@ -3,7 +3,7 @@
 # default, and the extras of the named groups. Only missing packages are
 # installed; apt-get runs through sudo when not root. One line per step; the
 # package manager's own output goes to a log that is shown when it fails.
-# Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format]
+# Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb]
 set -euo pipefail
 
 declare -A groups=(
@@ -16,6 +16,7 @@ declare -A groups=(
   [load]="nginx wrk"
   [demo]="python3"
   [format]="clang-format"
+  [deb]="lintian"
 )
 
 wanted=(build "$@")

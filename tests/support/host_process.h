@@ -66,8 +66,8 @@ struct CommandResult {
   std::string err;
 };
 
-// Runs a program to its end (at most 20 s), feeding it input.
+// Runs a program to its end (at most the given seconds), feeding it input.
 CommandResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& input = "");
+                         const std::string& input = "", int seconds = 20);
 
 }  // namespace vantomer::test

@@ -1,0 +1,90 @@
+// The Debian package built from this build: what it installs where, which
+// files an upgrade keeps, and a service unit systemd accepts.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/host_process.h"
+#include "support/telmark.h"
+
+namespace vantomer::test {
+namespace {
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class Package : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    out_ = new ScratchDir();
+    const CommandResult built = runProgram("/usr/bin/env",
+                                           {"BUILD=" VANTOMER_BINARY_DIR, "DEB_OUT=" + out_->path(),
+                                            VANTOMER_SOURCE_DIR "/scripts/make-deb.sh"},
+                                           "", 180);
+    package_ = built.status == 0 ? built.out.substr(0, built.out.find('\n')) : std::string();
+    error_ = "status " + std::to_string(built.status) + ": " + built.err;
+  }
+  static void TearDownTestSuite() {
+    delete out_;
+    out_ = nullptr;
+  }
+  void SetUp() override { ASSERT_FALSE(package_.empty()) << error_; }
+
+  static ScratchDir* out_;
+  static std::string package_;
+  static std::string error_;
+};
+
+ScratchDir* Package::out_ = nullptr;
+std::string Package::package_;
+std::string Package::error_;
+
+TEST_F(Package, InstallsTheModuleWithItsSettingsAsConffiles) {
+  const std::string listing = runProgram("dpkg-deb", {"-c", package_}).out;
+  for (const char* path :
+       {"./usr/bin/vantomer", "./usr/lib/vantomer/vantomer.so",
+        "./usr/lib/vantomer/Vantomer.setting -> /etc/vantomer/Vantomer.setting",
+        "./usr/lib/vantomer/Emoji.setting -> /etc/vantomer/Emoji.setting",
+        "./etc/vantomer/Vantomer.setting", "./etc/default/vantomer",
+        "./lib/systemd/system/vantomer.service", "./usr/share/doc/vantomer/copyright",
+        "./usr/share/doc/vantomer/docs/settings.md", "./usr/share/doc/vantomer/examples/pages/"}) {
+    EXPECT_TRUE(contains(listing, path)) << path << " in\n" << listing;
+  }
+  ScratchDir control;
+  ASSERT_EQ(runProgram("dpkg-deb", {"-e", package_, control.path()}).status, 0);
+  EXPECT_EQ(runProgram("cat", {control.path() + "/conffiles"}).out,
+            "/etc/default/vantomer\n/etc/vantomer/Emoji.setting\n/etc/vantomer/Vantomer.setting\n");
+  const std::string fields = runProgram("dpkg-deb", {"-f", package_}).out;
+  for (const char* field : {"Package: vantomer", "libxml2", "libhiredis", "adduser"})
+    EXPECT_TRUE(contains(fields, field)) << field << " in\n" << fields;
+  EXPECT_TRUE(contains(runProgram("cat", {control.path() + "/postinst"}).out,
+                       "adduser --quiet --system --group"));
+}
+
+TEST_F(Package, TheUnitIsAcceptedAndSandboxed) {
+  ScratchDir root;
+  ASSERT_EQ(runProgram("dpkg-deb", {"-x", package_, root.path()}).status, 0);
+  const std::string unit = root.path() + "/lib/systemd/system/vantomer.service";
+  const std::string text = runProgram("cat", {unit}).out;
+  for (const char* line :
+       {"User=vantomer", "NoNewPrivileges=yes", "ProtectSystem=strict", "ProtectHome=yes",
+        "PrivateTmp=yes", "CapabilityBoundingSet=\n", "EnvironmentFile=-/etc/default/vantomer",
+        "--module /usr/lib/vantomer/vantomer.so"}) {
+    EXPECT_TRUE(contains(text, line)) << line;
+  }
+  const CommandResult verified = runProgram("systemd-analyze", {"verify", unit});
+  if (verified.status == -1 || verified.status == 127) GTEST_SKIP() << "no systemd-analyze";
+  // Outside a booted system, verify also reports what this machine lacks.
+  std::istringstream lines(verified.err + verified.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (contains(line, "not executable") || contains(line, "sysinit.target")) continue;
+    EXPECT_FALSE(contains(line, "vantomer.service")) << line;
+  }
+}
+
+}  // namespace
+}  // namespace vantomer::test
