@@ -108,15 +108,14 @@ def download(folder):
     with tempfile.TemporaryDirectory(dir=folder) as work:
         try:
             run = subprocess.run(
-                ["npm", "pack", "--silent", "--fetch-retries=1", "--fetch-timeout=30000",
+                ["npm", "pack", "--loglevel=error", "--fetch-retries=1", "--fetch-timeout=30000",
                  "--pack-destination", work, PACKAGE],
                 cwd=work, capture_output=True, text=True, timeout=180)
         except subprocess.TimeoutExpired:
             run = None
         tarballs = [f for f in os.listdir(work) if f.endswith(".tgz")]
         if run is None or run.returncode != 0 or not tarballs:
-            reason = "no answer in 180 s" if run is None else (
-                (run.stderr.strip().splitlines() or ["npm exited with %d" % run.returncode])[-1])
+            reason = "no answer in 180 s" if run is None else npm_error(run)
             say("could not fetch %s from the npm registry (%s); the emoji are "
                 "numbered squares until a later run can reach it" % (PACKAGE, reason))
             return None
@@ -142,6 +141,15 @@ def download(folder):
         shutil.rmtree(os.path.join(folder, "twemoji"), ignore_errors=True)
         os.rename(unpacked, os.path.join(folder, "twemoji"))
     return svg_dir
+
+
+def npm_error(run):
+    """npm's error in one line: its "code" line (ECONNREFUSED, E404...)."""
+    lines = [line for line in run.stderr.splitlines() if line.strip()]
+    for line in lines:
+        if " code " in line:
+            return line.strip()
+    return lines[0].strip() if lines else "npm exited with %d" % run.returncode
 
 
 def to_gif(svg_path, gif_path):
