@@ -35,6 +35,10 @@ GIF_SIZE = 16  # handset emoji are 12 to 20 pixels
 SVG_NAME = re.compile(r"^[0-9a-f]+(-[0-9a-f]+)*\.svg$")
 
 
+class PictureError(Exception):
+    pass
+
+
 def say(text):
     print("demo: " + text, file=sys.stderr, flush=True)
 
@@ -196,11 +200,20 @@ def make(table, svg_dir, out):
     if missing:
         say("no handset GIFs: %s (scripts/setup.sh demo installs it)" % missing)
         return found
+    failed = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
-        jobs = [pool.submit(to_gif, os.path.join(out, "%03d.svg" % n), os.path.join(out, "%03d.gif" % n))
-                for n, _, _ in table]
-        for job in jobs:
-            job.result()
+        jobs = {n: pool.submit(to_gif, os.path.join(out, "%03d.svg" % n), os.path.join(out, "%03d.gif" % n))
+                for n, _, _ in table}
+        for number, job in jobs.items():
+            try:
+                job.result()
+            except (OSError, ValueError, subprocess.SubprocessError) as error:
+                failed.append(number)
+                last = error
+    if failed:
+        # The application sends a blank GIF for these; the next run tries again.
+        raise PictureError("no GIF for %d numbers (%s ...): %s"
+                           % (len(failed), ", ".join(map(str, failed[:5])), last))
     return found
 
 
@@ -228,7 +241,11 @@ def main():
             if f.read() == stamp_text.hexdigest():
                 return 0
 
-    found = make(table, svg_dir, args.out)
+    try:
+        found = make(table, svg_dir, args.out)
+    except PictureError as error:
+        say(str(error))
+        return 1
     credit = os.path.join(args.out, "credit")
     if found:
         with open(credit, "w") as f:
