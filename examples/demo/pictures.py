@@ -32,6 +32,7 @@ CREDIT = ("Emoji graphics: Twemoji 16.0.1, copyright Twitter, Inc and other "
           "contributors, licensed under CC-BY 4.0")
 LICENSE_URL = "https://creativecommons.org/licenses/by/4.0/"
 GIF_SIZE = 16  # handset emoji are 12 to 20 pixels
+SVG_SIZE = 16  # beside text of 16 pixels, as in most browsers
 SVG_NAME = re.compile(r"^[0-9a-f]+(-[0-9a-f]+)*\.svg$")
 
 
@@ -82,18 +83,28 @@ def twemoji_file(svg_dir, points):
     return None
 
 
+def sized(svg):
+    """Twemoji's SVGs have only a viewBox, so an img without a size would be
+    drawn as wide as the page: give the root the size of the text."""
+    start = svg.find(b"<svg")
+    end = svg.find(b">", start)
+    if start < 0 or end < 0 or re.search(rb"\swidth=", svg[start:end]):
+        return svg
+    return svg[:start + 4] + b' width="%d" height="%d"' % (SVG_SIZE, SVG_SIZE) + svg[start + 4:]
+
+
 def placeholder_svg(number, label=""):
     """A numbered square, for numbers that have no picture."""
     label = html.escape(label or "emoji %d" % number)
     hue = (number * 47) % 360
     size = 8 if number < 100 else 6 if number < 1000 else 4
-    return ('<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16" '
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
             'viewBox="0 0 16 16"><title>%s</title>'
             '<rect x="0.5" y="0.5" width="15" height="15" rx="4" '
             'fill="hsl(%d,70%%,50%%)" stroke="hsl(%d,70%%,30%%)"/>'
             '<text x="8" y="11.5" font-family="sans-serif" font-size="%d" '
             'text-anchor="middle" fill="#fff">%d</text></svg>'
-            % (label, hue, hue, size, number)).encode("utf-8")
+            % (SVG_SIZE, SVG_SIZE, label, hue, hue, size, number)).encode("utf-8")
 
 
 def download(folder):
@@ -191,7 +202,10 @@ def make(table, svg_dir, out):
         source = twemoji_file(svg_dir, points) if svg_dir else None
         target = os.path.join(out, "%03d.svg" % number)
         if source:
-            shutil.copyfile(source, target)
+            with open(source, "rb") as f:
+                svg = f.read()
+            with open(target, "wb") as f:
+                f.write(sized(svg))
             found += 1
         else:
             with open(target, "wb") as svg:
