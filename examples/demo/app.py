@@ -137,6 +137,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send(200, TELMARK, self.index())
         if path == "/weather":
             return self.send(200, TELMARK, self.weather())
+        if path == "/emoji":
+            return self.send(200, TELMARK, self.emoji_list())
         if path == "/search":
             return self.send(200, TELMARK, self.search(query))
         if path == "/login":
@@ -190,6 +192,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 <a href="/member" accesskey="3">会員ページ (members)</a><br/>
 <a href="/logout" accesskey="4">ログアウト (logout)</a><br/>
 <a href="/search?q=%%E5%%A4%%A9%%E6%%B0%%97" accesskey="5">検索例 (search)</a><br/>
+<a href="/emoji" accesskey="6">絵文字一覧 (all emoji)</a><br/>
 <a href="http://www.example.com/" accesskey="9">外部サイト (external, never marked)</a><br/>
 <a href="#top" accesskey="*">ページの先頭へ (top)</a>
 </div>
@@ -222,6 +225,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 </div>
 <marquee behavior="alternate" direction="right"><k-emoji num="157"/>台風情報 (typhoon warning)</marquee>"""
         return page("天気予報 (weather)", body, 1)
+
+    def emoji_list(self):
+        """Every emoji of the table, ten to a line: each family shows its
+        own codes, and the pictures where it has none."""
+        numbers = sorted(EMOJI_NAMES) or list(range(1, 167))
+        lines = []
+        for start in range(0, len(numbers), 10):
+            row = numbers[start:start + 10]
+            lines.append("%d-%d " % (row[0], row[-1])
+                         + "".join('<k-emoji num="%d"/>' % n for n in row) + "<br/>")
+        return page("絵文字一覧 (all emoji)", "<div>\n%s\n</div>" % "\n".join(lines), 149)
 
     def search(self, query):
         words = " ".join(query.get("q", [])) or "(なし)"
