@@ -4,6 +4,8 @@
 # installed; apt-get runs through sudo when not root. One line per step; the
 # package manager's own output goes to a log that is shown when it fails.
 # Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb]
+# The demo group takes Debian's npm only where no npm is on PATH: a Node.js
+# installed otherwise brings its own, and Debian's would clash with it.
 set -euo pipefail
 
 declare -A groups=(
@@ -14,7 +16,7 @@ declare -A groups=(
   [fuzz]="clang libclang-rt-dev"
   [bench]="libbenchmark-dev libxslt1-dev valgrind"
   [load]="nginx wrk"
-  [demo]="python3"
+  [demo]="python3 librsvg2-bin python3-pil$(command -v npm >/dev/null || echo " npm")"
   [format]="clang-format"
   [deb]="lintian"
 )

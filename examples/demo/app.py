@@ -5,7 +5,11 @@ It writes every page once, in TELMARK (text/x-telmark), and leaves it to the
 filter to turn each page into what the handset asking for it understands.
 Standard library only.
 
-    python3 app.py [--port 8081] [--emoji ../Emoji.setting]
+    python3 app.py [--port 8081] [--emoji ../Emoji.setting] [--pictures DIR]
+
+The emoji pictures (/emoji/NNN.svg for browsers, /emoji/NNN.gif for handsets)
+come from DIR, made by pictures.py; a number without one there gets a
+numbered square or a blank GIF.
 """
 
 import argparse
@@ -16,10 +20,12 @@ import os
 import urllib.parse
 import xml.etree.ElementTree as ElementTree
 
+from pictures import placeholder_svg
+
 TELMARK = "text/x-telmark; charset=UTF-8"
 SESSION = "demo_session"
 
-# A 1x1 GIF for the handset profiles' image fallback (/emoji/NNN.gif).
+# A 1x1 GIF for a handset picture that was not made.
 TINY_GIF = (b"GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01"
             b"\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;")
 
@@ -37,17 +43,41 @@ def load_emoji_names(path):
         pass
 
 
-def emoji_svg(number):
-    label = html.escape(EMOJI_NAMES.get(number, "emoji %d" % number))
-    hue = (number * 47) % 360
-    return ('<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16" '
-            'viewBox="0 0 16 16"><title>%s</title>'
-            '<rect x="0.5" y="0.5" width="15" height="15" rx="4" '
-            'fill="hsl(%d,70%%,50%%)" stroke="hsl(%d,70%%,30%%)"/>'
-            '<text x="8" y="11.5" font-family="sans-serif" font-size="%d" '
-            'text-anchor="middle" fill="#fff">%d</text></svg>'
-            % (label, hue, hue, 8 if number < 100 else 6 if number < 1000 else 4, number)
-            ).encode("utf-8")
+PICTURES = {"dir": None, "credit": None}
+
+
+def load_pictures(folder):
+    """The folder of made pictures and the credit their licence asks for."""
+    PICTURES["dir"] = folder
+    try:
+        with open(os.path.join(folder, "credit"), encoding="utf-8") as f:
+            text, url = (f.read().splitlines() + ["", ""])[:2]
+            PICTURES["credit"] = (text, url)
+    except OSError:
+        pass
+
+
+def emoji_picture(number, ext):
+    """The picture's bytes: the made one, else a placeholder."""
+    if PICTURES["dir"]:
+        try:
+            with open(os.path.join(PICTURES["dir"], "%03d.%s" % (number, ext)), "rb") as f:
+                return f.read()
+        except OSError:
+            pass
+    if ext == "svg":
+        return placeholder_svg(number, EMOJI_NAMES.get(number, ""))
+    return TINY_GIF
+
+
+def credit():
+    """The pictures' attribution for the footer: a link for browsers, short
+    text for handsets."""
+    if not PICTURES["credit"]:
+        return "", ""
+    text, url = PICTURES["credit"]
+    return ('<br/><a href="%s">%s</a>' % (html.escape(url), html.escape(text)),
+            "<br/>Emoji: Twemoji (CC-BY 4.0)")
 
 
 def page(title, body, emoji=1):
@@ -61,11 +91,11 @@ def page(title, body, emoji=1):
 <div>
 <a href="/" accesskey="0">トップへ戻る (top)</a>
 </div>
-<k-carrier pc="true"><div>&copy;&nbsp;Vantomer demo</div></k-carrier>
-<k-carrier pc="false"><div>(C) Vantomer demo</div></k-carrier>
+<k-carrier pc="true"><div>&copy;&nbsp;Vantomer demo%s</div></k-carrier>
+<k-carrier pc="false"><div>(C) Vantomer demo%s</div></k-carrier>
 </body>
 </html>
-""" % (html.escape(title), emoji, html.escape(title), body)).encode("utf-8")
+""" % ((html.escape(title), emoji, html.escape(title), body) + credit())).encode("utf-8")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -107,6 +137,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send(200, TELMARK, self.index())
         if path == "/weather":
             return self.send(200, TELMARK, self.weather())
+        if path == "/emoji":
+            return self.send(200, TELMARK, self.emoji_list())
         if path == "/search":
             return self.send(200, TELMARK, self.search(query))
         if path == "/login":
@@ -122,11 +154,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                              [("Set-Cookie", SESSION + "=; Path=/")])
         if path.startswith("/emoji/"):
             stem, _, ext = path[len("/emoji/"):].partition(".")
-            if stem.isdigit() and ext == "svg":
-                return self.send(200, "image/svg+xml", emoji_svg(int(stem)),
+            types = {"svg": "image/svg+xml", "gif": "image/gif"}
+            # The number is read, never the path: no way out of the folder.
+            if stem.isdigit() and len(stem) <= 6 and ext in types:
+                return self.send(200, types[ext], emoji_picture(int(stem), ext),
                                  [("Cache-Control", "max-age=86400")])
-            if stem.isdigit() and ext == "gif":
-                return self.send(200, "image/gif", TINY_GIF, [("Cache-Control", "max-age=86400")])
         return self.send(404, "text/plain; charset=utf-8", b"404 Not Found\n")
 
     def do_POST(self):
@@ -160,6 +192,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 <a href="/member" accesskey="3">会員ページ (members)</a><br/>
 <a href="/logout" accesskey="4">ログアウト (logout)</a><br/>
 <a href="/search?q=%%E5%%A4%%A9%%E6%%B0%%97" accesskey="5">検索例 (search)</a><br/>
+<a href="/emoji" accesskey="6">絵文字一覧 (all emoji)</a><br/>
 <a href="http://www.example.com/" accesskey="9">外部サイト (external, never marked)</a><br/>
 <a href="#top" accesskey="*">ページの先頭へ (top)</a>
 </div>
@@ -192,6 +225,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 </div>
 <marquee behavior="alternate" direction="right"><k-emoji num="157"/>台風情報 (typhoon warning)</marquee>"""
         return page("天気予報 (weather)", body, 1)
+
+    def emoji_list(self):
+        """Every emoji of the table, ten to a line: each family shows its
+        own codes, and the pictures where it has none."""
+        numbers = sorted(EMOJI_NAMES) or list(range(1, 167))
+        lines = []
+        for start in range(0, len(numbers), 10):
+            row = numbers[start:start + 10]
+            lines.append("%d-%d " % (row[0], row[-1])
+                         + "".join('<k-emoji num="%d"/>' % n for n in row) + "<br/>")
+        return page("絵文字一覧 (all emoji)", "<div>\n%s\n</div>" % "\n".join(lines), 149)
 
     def search(self, query):
         words = " ".join(query.get("q", [])) or "(なし)"
@@ -247,8 +291,11 @@ def main():
     parser = argparse.ArgumentParser(description="The Vantomer demo application")
     parser.add_argument("--port", type=int, default=8081)
     parser.add_argument("--emoji", default=os.path.join(here, "..", "Emoji.setting"))
+    parser.add_argument("--pictures", help="folder of the emoji pictures made by pictures.py")
     args = parser.parse_args()
     load_emoji_names(args.emoji)
+    if args.pictures:
+        load_pictures(args.pictures)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
     try:

@@ -22,6 +22,15 @@ mkdir -p "$run"
 cp "$build/vantomer.so" "$examples/Vantomer.setting" "$examples/Emoji.setting" "$run/"
 "$build/vantomer" check --module "$run/vantomer.so"
 
+# The emoji pictures the profiles' EmojiImgSrc name (/emoji/NNN.svg and .gif),
+# made from Twemoji, fetched once into $build/demo-download. Debian's python3:
+# the setup's python3-pil belongs to it, whatever python3 comes first on PATH.
+python=python3
+[ -x /usr/bin/python3 ] && python=/usr/bin/python3
+"$python" "$here/pictures.py" --emoji "$examples/Emoji.setting" --out "$run/emoji" \
+  --download "$build/demo-download" ||
+  echo "demo: some emoji pictures are missing; the demo runs with placeholders for them" >&2
+
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 for p in "$port" "$app_port"; do
   if listening "$p"; then
@@ -38,7 +47,7 @@ stop() {
 }
 trap stop INT TERM EXIT
 
-python3 "$here/app.py" --port "$app_port" --emoji "$examples/Emoji.setting" &
+python3 "$here/app.py" --port "$app_port" --emoji "$examples/Emoji.setting" --pictures "$run/emoji" &
 pids+=($!)
 for _ in $(seq 50); do
   curl -s -o /dev/null "http://127.0.0.1:$app_port/" && break
