@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "alloc/failing_allocator.h"
 #include "binding/filter_connection.h"
 #include "binding/filter_module.h"
 #include "config/settings.h"
@@ -17,33 +18,9 @@
 #include "filter/request_context.h"
 #include "support/test_host.h"
 
-namespace {
-
-// Allocations on this thread fail from the failAt-th on (persistent) or at
-// that one only.
-thread_local long allocationsLeft = -1;
-thread_local bool persistentFailure = false;
-thread_local long failures = 0;
-
-void* allocate(std::size_t size) {
-  if (allocationsLeft == 0) {
-    ++failures;
-    if (!persistentFailure) allocationsLeft = -1;
-    throw std::bad_alloc();
-  }
-  if (allocationsLeft > 0) --allocationsLeft;
-  if (void* memory = std::malloc(size ? size : 1)) return memory;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+using vantomer::test::allocationsLeft;
+using vantomer::test::failures;
+using vantomer::test::persistentFailure;
 
 namespace vantomer {
 namespace {

@@ -17,35 +17,13 @@
 #include <string>
 #include <thread>
 
+#include "alloc/failing_allocator.h"
 #include "platform/codepage.h"
 #include "platform/dom.h"
 #include "platform/system.h"
 
-namespace {
-
-// The allocation numbered failAt on this thread throws, once.
-thread_local long allocationsLeft = -1;
-thread_local long failures = 0;
-
-void* allocate(std::size_t size) {
-  if (allocationsLeft == 0) {
-    ++failures;
-    allocationsLeft = -1;
-    throw std::bad_alloc();
-  }
-  if (allocationsLeft > 0) --allocationsLeft;
-  if (void* memory = std::malloc(size ? size : 1)) return memory;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+using vantomer::test::allocationsLeft;
+using vantomer::test::failures;
 
 namespace vantomer {
 namespace {
@@ -200,8 +178,11 @@ TEST(CodePageOutOfMemory, ConverterOpenedWhenTheCacheCannotGrow) {
 }
 
 TEST(SystemOutOfMemory, RealPathFreesTheResolvedPath) {
-  // Long enough that its copy must be allocated.
-  const std::string expected = std::filesystem::current_path().string();
+  // Long enough that its copy must be allocated, wherever the tests run.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / "vantomer-real-path-of-some-length";
+  std::filesystem::create_directories(dir);
+  const std::string expected = std::filesystem::canonical(dir).string();
   ASSERT_GT(expected.size(), 15u);
   bool complete = false;
   for (long n = 0; !complete; ++n) {
@@ -209,7 +190,7 @@ TEST(SystemOutOfMemory, RealPathFreesTheResolvedPath) {
     bool threw = false;
     failAt(n);
     try {
-      path = sys::realPath(".");
+      path = sys::realPath(dir.string() + "/.");
     } catch (const std::bad_alloc&) {
       threw = true;
     }

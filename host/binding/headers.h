@@ -22,17 +22,18 @@ std::optional<std::string> findHeader(const Headers& headers, std::string_view n
 void removeHeaders(Headers& headers, std::string_view name);
 // Whether a comma-separated header (Connection, Transfer-Encoding) holds the token.
 bool hasToken(const Headers& headers, std::string_view name, std::string_view token);
+// The text without the spaces and tabs around it (HTTP's optional white space).
+inline std::string_view trimOws(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
 // The items of a comma-separated list, without the white space around them.
 template <typename F>
 void forEachToken(std::string_view list, F&& f) {
-  auto trim = [](std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-  };
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
-    f(trim(list.substr(0, comma)));
+    f(trimOws(list.substr(0, comma)));
     if (comma == std::string_view::npos) break;
     list.remove_prefix(comma + 1);
   }
