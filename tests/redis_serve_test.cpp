@@ -143,8 +143,9 @@ TEST(RedisServe, EveryPageIsAnsweredWhileRedisIsGone) {
     EXPECT_EQ(serve.follow(before), "cookie=");  // its stock is out of reach
     during = serve.login("-outage");
     EXPECT_FALSE(during.empty());
-    // Two requests, neither waiting on Redis beyond its 100 ms.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms);
+    // Two requests, neither waiting on Redis beyond its 100 ms (room for a
+    // loaded or sanitized build; a request that waited on Redis would hang).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
   }
   // A login made during the outage works on this server.
   EXPECT_EQ(serve.follow(during), "cookie=session=s3cret-outage;");
