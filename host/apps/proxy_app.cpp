@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -32,6 +33,54 @@ bool idempotent(std::string_view method) {
 }
 
 void logUpstream(const std::string& what) { std::cerr << "vantomer: upstream: " + what + "\n"; }
+
+std::string_view trimOws(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// The head as the filter and the client get it: lines end in CR LF, and the
+// only framing is the one the body will carry (this side undoes the chunked
+// coding; any other coding is refused). False with the reason otherwise.
+bool settleHead(ResponseHead& head, std::string& error) {
+  bool rebuild = false;
+  for (std::size_t i = head.raw.find('\n'); i != std::string::npos; i = head.raw.find('\n', i + 1))
+    if (i == 0 || head.raw[i - 1] != '\r') rebuild = true;
+  int codings = 0;
+  for (const Header& h : head.headers) {
+    if (!iequalsAscii(h.name, "Transfer-Encoding")) continue;
+    ++codings;
+    if (!iequalsAscii(trimOws(h.value), "chunked")) {
+      error = "transfer coding other than chunked";
+      return false;
+    }
+    if (h.value != "chunked") rebuild = true;
+  }
+  if (codings > 1) {
+    error = "more than one Transfer-Encoding";
+    return false;
+  }
+  if (codings && findHeader(head.headers, "Content-Length")) {
+    removeHeaders(head.headers, "Content-Length");
+    rebuild = true;
+  }
+  if (rebuild) {
+    for (Header& h : head.headers)
+      if (iequalsAscii(h.name, "Transfer-Encoding")) h.value = "chunked";
+    head.format();
+  }
+  return true;
+}
+
+// Fields the request needs end to end: a Connection header that names them
+// does not take them away.
+bool endToEnd(std::string_view name) {
+  for (std::string_view n : {"Host", "Cookie", "User-Agent", "Content-Type", "Content-Length",
+                             "Authorization", "X-Cookie-Stock-Key"})
+    if (iequalsAscii(name, n)) return true;
+  return false;
+}
 
 class Pool {
  public:
@@ -102,13 +151,13 @@ class Pool {
 class ProxySource : public ResponseSource {
  public:
   ProxySource(std::unique_ptr<beast::tcp_stream> stream, ResponseFramer framer,
-              std::string leftover, Pool& pool, Duration timeout)
+              ResponseHead settled, std::string leftover, Pool& pool, Duration timeout)
       : stream_(std::move(stream)),
         framer_(std::move(framer)),
         leftover_(std::move(leftover)),
         pool_(pool),
         timeout_(timeout) {
-    head = framer_.head();
+    head = std::move(settled);
     release();
   }
 
@@ -180,6 +229,7 @@ class ProxyApplication : public Application {
 
   awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string& body,
                                                      const ConnectionInfo& client) override {
+    // The head alone: the body goes out from where it is, never copied.
     const std::string message = format(request, body, client);
     const asio::any_io_executor executor = co_await asio::this_coro::executor;
     for (int attempt = 0;; ++attempt) {
@@ -211,7 +261,8 @@ class ProxyApplication : public Application {
 
       error_code ec;
       stream->expires_after(options_.timeout);
-      co_await asio::async_write(*stream, asio::buffer(message), awaitWith(ec));
+      const std::array<asio::const_buffer, 2> parts{asio::buffer(message), asio::buffer(body)};
+      co_await asio::async_write(*stream, parts, awaitWith(ec));
       const bool retry = reused && attempt == 0 && idempotent(request.method);
       if (ec) {
         if (retry) continue;
@@ -252,9 +303,22 @@ class ProxyApplication : public Application {
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
         if (framer.headDone()) {
+          ResponseHead head = framer.head();
+          std::string error;
+          // The length a converted page would have is not known here.
+          if (request.method == "HEAD" &&
+              findHeader(head.headers, "Content-Type").value_or("").starts_with("text/x-telmark")) {
+            removeHeaders(head.headers, "Content-Length");
+            head.format();
+          }
+          if (!settleHead(head, error)) {
+            logUpstream("malformed response: " + error);
+            co_return textResponse(request, 502, "502 Bad Gateway\n");
+          }
           std::string leftover(buffer.get() + used, n - used);
           co_return std::make_unique<ProxySource>(std::move(stream), std::move(framer),
-                                                  std::move(leftover), pool_, options_.timeout);
+                                                  std::move(head), std::move(leftover), pool_,
+                                                  options_.timeout);
         }
       }
       if (!again) co_return textResponse(request, 502, "502 Bad Gateway\n");
@@ -284,7 +348,11 @@ class ProxyApplication : public Application {
         list.remove_prefix(comma + 1);
       }
     }
-    for (const std::string& n : named) removeHeaders(headers, n);
+    for (const std::string& n : named)
+      if (!endToEnd(n)) removeHeaders(headers, n);
+    // Such names never came from the client (the server drops them): the
+    // filter may add one, empty, when it clears a stock key the client sent.
+    std::erase_if(headers, [](const Header& h) { return h.name.find('_') != std::string::npos; });
     for (const char* n :
          {"Connection", "Keep-Alive", "Proxy-Connection", "TE", "Trailer", "Transfer-Encoding",
           "Upgrade", "Expect", "Content-Length", "Proxy-Authorization", "Accept-Encoding",
@@ -308,7 +376,6 @@ class ProxyApplication : public Application {
     std::string out = request.method + " " + request.url + " HTTP/1.1\r\n";
     for (const Header& h : headers) out += h.name + ": " + h.value + "\r\n";
     out += "\r\n";
-    out += body;
     return out;
   }
 

@@ -96,6 +96,25 @@ bool percentDecode(std::string_view in, std::string& out) {
   return out.find('\0') == std::string::npos;
 }
 
+// A path for a Location header: what is not plainly safe goes
+// percent-encoded, the backslash among it.
+std::string encodePath(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : path) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+        std::string_view("/-._~!$&'()*+,;=:@").find(c) != std::string_view::npos) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
 class StaticApplication : public Application {
  public:
   StaticApplication(fs::path root, int rootFd, std::vector<std::string> indexFiles,
@@ -110,6 +129,8 @@ class StaticApplication : public Application {
                                                      const ConnectionInfo&) override {
     co_return serve(request);
   }
+  bool takesBodies() const override { return false; }
+  bool headAsGet() const override { return true; }
 
  private:
   std::unique_ptr<ResponseSource> serve(const RequestHead& request) {
@@ -150,7 +171,9 @@ class StaticApplication : public Application {
     if (S_ISDIR(st.st_mode)) {
       ::close(fd);
       if (decoded.back() != '/') {
-        std::string location = std::string(request.path()) + "/";
+        // Built from the resolved segments: "//host/.." or "/\\host/.." taken
+        // as it came would send the client to another site.
+        std::string location = "/" + encodePath(relative) + (relative.empty() ? "" : "/");
         if (!request.query().empty()) location += "?" + std::string(request.query());
         return textResponse(request, 301, "301 Moved Permanently\n", {{"Location", location}});
       }

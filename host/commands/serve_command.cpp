@@ -45,6 +45,13 @@ const char* const kServeHelp =
     "                          read or write of the client (default 30s)\n"
     "  --max-header-size N     request head limit (default 16k); beyond: 431\n"
     "  --max-body-size N       request body limit (default 10M); beyond: 413\n"
+    "  --body-timeout T        time to receive a whole request body (default 120s);\n"
+    "                          then 408\n"
+    "  --max-body-memory N     request bodies all connections together may hold\n"
+    "                          (default 256M); beyond: 503\n"
+    "  --max-connections N     open client connections (default: half the descriptor\n"
+    "                          limit); at the cap idle keep-alive connections close\n"
+    "                          first, then new ones get 503\n"
     "  --grace T               how long a stop waits for requests in flight (default 30s)\n"
     "  --no-access-log         write no access log\n"
     "  -h, --help              this text\n"
@@ -143,6 +150,7 @@ int serveCommand(std::vector<std::string> args) {
     if (duration("--idle-timeout", options.limits.idleTimeout)) continue;
     if (duration("--read-timeout", options.limits.readTimeout)) continue;
     if (duration("--grace", options.grace)) continue;
+    if (duration("--body-timeout", options.limits.bodyTimeout)) continue;
     std::uint64_t n = 0;
     if (size("--upstream-idle", n)) {
       upstreamOptions.maxIdle = static_cast<std::size_t>(n);
@@ -154,6 +162,11 @@ int serveCommand(std::vector<std::string> args) {
       continue;
     }
     if (size("--max-body-size", options.limits.maxBody)) continue;
+    if (size("--max-body-memory", options.limits.maxBodyMemory)) continue;
+    if (size("--max-connections", n)) {
+      options.maxConnections = static_cast<std::size_t>(n);
+      continue;
+    }
     if (cl.flag("--no-access-log")) {
       options.accessLog = false;
       continue;

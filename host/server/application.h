@@ -36,6 +36,12 @@ class Application {
   virtual awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request,
                                                              std::string& body,
                                                              const ConnectionInfo& client) = 0;
+  // False when no request body is ever used: the server then answers
+  // without reading one, and closes the connection.
+  virtual bool takesBodies() const { return true; }
+  // True when a HEAD request may run as GET with the body left out: the only
+  // way the filter's Content-Length for a converted page can be known.
+  virtual bool headAsGet() const { return false; }
   // Drops what the application keeps between requests (idle connections).
   virtual void close() {}
 };

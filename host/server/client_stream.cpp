@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 
 #include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 
@@ -15,7 +16,9 @@ namespace ssl = asio::ssl;
 
 class PlainStream : public ClientStream {
  public:
-  explicit PlainStream(tcp::socket socket) : stream_(std::move(socket)) {}
+  explicit PlainStream(tcp::socket socket)
+      : stream_(std::move(socket)), timer_(stream_.get_executor()) {}
+  ~PlainStream() override { *alive_ = false; }
   bool secure() const override { return false; }
   tcp::socket& socket() override { return stream_.socket(); }
 
@@ -24,10 +27,26 @@ class PlainStream : public ClientStream {
     co_return;
   }
 
+  // A read that times out is cancelled, not closed, so that the server can
+  // still answer (408 to a head that stopped half way).
   awaitable<std::size_t> readSome(asio::mutable_buffer buffer, Duration timeout,
                                   error_code& ec) override {
-    stream_.expires_after(timeout);
-    co_return co_await stream_.async_read_some(buffer, awaitWith(ec));
+    stream_.expires_never();
+    expired_ = false;
+    timer_.expires_after(timeout);
+    timer_.async_wait([this, alive = alive_](const error_code& e) {
+      if (e || !*alive) return;
+      expired_ = true;
+      error_code ignored;
+      stream_.socket().cancel(ignored);
+    });
+    const std::size_t n = co_await stream_.socket().async_read_some(buffer, awaitWith(ec));
+    timer_.cancel();
+    if (expired_ && ec == asio::error::operation_aborted) {
+      ec = beast::error::timeout;
+      co_return 0;
+    }
+    co_return n;
   }
 
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
@@ -48,6 +67,9 @@ class PlainStream : public ClientStream {
 
  private:
   beast::tcp_stream stream_;
+  asio::steady_timer timer_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool expired_ = false;
 };
 
 class TlsStream : public ClientStream {

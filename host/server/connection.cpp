@@ -22,6 +22,7 @@ constexpr std::size_t kReadBlock = 16 * 1024;
 constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr std::size_t kDrainLimit = 256 * 1024;
 constexpr Duration kDrainTime{1000};
+constexpr std::uint64_t kOffThreadHeld = 256 * 1024;
 
 int statusForParseError(const error_code& ec) {
   if (ec == http::error::header_limit) return 431;
@@ -30,9 +31,9 @@ int statusForParseError(const error_code& ec) {
   return 400;
 }
 
-// "http://host/path?q" becomes "/path?q"; anything else but an origin-form
-// target is refused.
-bool originForm(std::string_view target, std::string& url) {
+// "http://host/path?q" becomes "/path?q" with the authority "host";
+// anything else but an origin-form target is refused.
+bool requestTarget(std::string_view target, std::string& url, std::string& authority) {
   if (!target.empty() && target.front() == '/') {
     url = std::string(target);
     return true;
@@ -41,17 +42,96 @@ bool originForm(std::string_view target, std::string& url) {
     if (target.size() > scheme.size() && iequalsAscii(target.substr(0, scheme.size()), scheme)) {
       const std::size_t slash = target.find('/', scheme.size());
       url = slash == std::string_view::npos ? "/" : std::string(target.substr(slash));
-      return true;
+      authority = std::string(target.substr(scheme.size(), slash - scheme.size()));
+      return !authority.empty() && authority.find_first_of("@?#") == std::string::npos;
     }
   }
   return false;
 }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// The request head as the filter and the application get it, taken when the
+// head is complete, so that chunked trailers can never join it. 0, or the
+// status that refuses the request.
+int takeHead(const http::request<http::string_body>& message, RequestHead& request,
+             AccessRecord& record) {
+  request.method = std::string(message.method_string());
+  const std::string_view target = message.target();
+  request.version = message.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
+  record.requestLine = request.method + " " + std::string(target) + " " + request.version;
+  int hosts = 0;
+  int codings = 0;
+  bool badCoding = false;
+  bool length = false;
+  for (const auto& field : message) {
+    const std::string_view name = field.name_string();
+    // As common front ends do: X_Cookie_Stock_Key would otherwise pose as
+    // X-Cookie-Stock-Key among the server variables.
+    if (name.find('_') != std::string_view::npos) continue;
+    if (iequalsAscii(name, "Host")) ++hosts;
+    if (iequalsAscii(name, "Content-Length")) length = true;
+    if (iequalsAscii(name, "Transfer-Encoding")) {
+      ++codings;
+      if (!iequalsAscii(trim(field.value()), "chunked")) badCoding = true;
+    }
+    request.headers.push_back({std::string(name), std::string(field.value())});
+  }
+  record.referer = findHeader(request.headers, "Referer").value_or("");
+  record.userAgent = findHeader(request.headers, "User-Agent").value_or("");
+  if (message.version() != 10 && message.version() != 11) return 505;
+  // Any framing but exactly "chunked" would let the body run on as a second
+  // request.
+  if (codings > 1 || badCoding || (codings && length)) return 400;
+  if (hosts > 1 || (hosts == 0 && message.version() == 11)) return 400;
+  std::string authority;
+  if (!requestTarget(target, request.url, authority)) return 400;
+  if (!authority.empty()) {
+    removeHeaders(request.headers, "Host");
+    request.headers.push_back({"Host", authority});
+  }
+  return 0;
+}
+
+// Request body bytes of one request, counted against the bound that all
+// connections share.
+class BodyReservation {
+ public:
+  BodyReservation(std::atomic<std::uint64_t>& total, std::uint64_t limit)
+      : total_(total), limit_(limit) {}
+  ~BodyReservation() { total_.fetch_sub(held_); }
+  BodyReservation(const BodyReservation&) = delete;
+  BodyReservation& operator=(const BodyReservation&) = delete;
+
+  // Holds at least bytes; false when that would pass the bound.
+  bool grow(std::uint64_t bytes) {
+    if (bytes <= held_) return true;
+    const std::uint64_t more = bytes - held_;
+    if (total_.fetch_add(more) + more > limit_) {
+      total_.fetch_sub(more);
+      return false;
+    }
+    held_ = bytes;
+    return true;
+  }
+
+ private:
+  std::atomic<std::uint64_t>& total_;
+  std::uint64_t limit_;
+  std::uint64_t held_ = 0;
+};
 
 }  // namespace
 
 struct Connection::Exchange {
   ResponseFramer tracker;  // the response as the client gets it
   bool excess = false;
+  bool last = false;       // the connection closes after this response
+  std::uint64_t held = 0;  // body bytes given to the filter before any went out
   std::uint64_t queued = 0;
   AccessRecord record;
 };
@@ -190,9 +270,15 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   parser.body_limit(limits.maxBody);
   Exchange exchange;
   exchange.record.remoteAddress = info.remoteAddress;
+  RequestHead request;
+  BodyReservation reservation(shared_.bodyMemory, limits.maxBodyMemory);
+  bool headTaken = false;
+  bool bodyUnread = false;
+  bool clientKeepsAlive = false;
 
   // The head: an idle wait for its first byte, then the read timeout for the
-  // whole of it.
+  // whole of it; the body: the read timeout for each read and the body
+  // timeout for all of it, so that a trickle cannot hold the connection.
   bool started = inputStart_ < inputEnd_;
   Clock::time_point deadline = Clock::now() + limits.readTimeout;
   bool continueSent = false;
@@ -206,14 +292,39 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
         co_await reject(statusForParseError(ec), exchange);
         co_return false;
       }
+      if (parser.is_header_done() && !headTaken) {
+        headTaken = true;
+        const int refused = takeHead(parser.get(), request, exchange.record);
+        if (refused) {
+          co_await reject(refused, exchange);
+          co_return false;
+        }
+        // HTTP/1.0 clients would need a keep-alive header that the
+        // application's raw response may lack: one request per connection.
+        clientKeepsAlive = parser.get().version() == 11 && parser.get().keep_alive();
+        deadline = Clock::now() + limits.bodyTimeout;
+        const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
+        if (hasBody && !shared_.application.takesBodies()) {
+          bodyUnread = true;
+          break;
+        }
+        if (!reservation.grow(parser.content_length().value_or(0))) {
+          co_await reject(503, exchange);
+          co_return false;
+        }
+      }
+      if (headTaken && parser.chunked() && !reservation.grow(parser.get().body().capacity())) {
+        co_await reject(503, exchange);
+        co_return false;
+      }
       if (!ec && n > 0) continue;
     }
     if (parser.is_header_done() && !continueSent && inputStart_ == inputEnd_) {
       continueSent = true;
-      const auto& request = parser.get();
-      auto expect = request.find(http::field::expect);
-      if (expect != request.end() && iequalsAscii(expect->value(), "100-continue") &&
-          request.version() == 11) {
+      const auto& message = parser.get();
+      auto expect = message.find(http::field::expect);
+      if (expect != message.end() && iequalsAscii(expect->value(), "100-continue") &&
+          message.version() == 11) {
         error_code ec;
         co_await stream_->write("HTTP/1.1 100 Continue\r\n\r\n", limits.readTimeout, ec);
         if (ec) co_return false;
@@ -227,8 +338,11 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
     Duration timeout = limits.idleTimeout;
     if (started) {
       const auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now());
-      // The head has a deadline; body reads need only keep moving.
-      timeout = parser.is_header_done() ? limits.readTimeout : std::max(left, Duration(1));
+      if (left <= Duration(0)) {
+        co_await reject(408, exchange);
+        co_return false;
+      }
+      timeout = parser.is_header_done() ? std::min(left, limits.readTimeout) : left;
     }
     error_code ec;
     co_await readMore(timeout, ec);
@@ -242,34 +356,18 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
       deadline = Clock::now() + limits.readTimeout;
     }
   }
-
-  auto& message = parser.get();
-  RequestHead request;
-  request.method = std::string(message.method_string());
-  const std::string target(message.target());
-  request.version = message.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
-  exchange.record.requestLine = request.method + " " + target + " " + request.version;
-  for (const auto& field : message)
-    request.headers.push_back({std::string(field.name_string()), std::string(field.value())});
-  exchange.record.referer = findHeader(request.headers, "Referer").value_or("");
-  exchange.record.userAgent = findHeader(request.headers, "User-Agent").value_or("");
-  if (message.version() != 10 && message.version() != 11) {
-    co_await reject(505, exchange);
-    co_return false;
-  }
-  if (!originForm(target, request.url)) {
-    co_await reject(400, exchange);
-    co_return false;
-  }
-  // HTTP/1.0 clients would need a keep-alive header that the application's
-  // raw response may lack: they get one request per connection.
-  const bool clientKeepsAlive = message.version() == 11 && message.keep_alive();
+  if (!headTaken) co_return false;  // not reached: the parser ends after a head
+  if (bodyUnread) inputStart_ = inputEnd_ = 0;
 
   Exchange& x = exchange;
   x.tracker = ResponseFramer(request.method == "HEAD");
+  x.last = bodyUnread;
+  // The framer above still knows it as HEAD and drops the body.
+  if (request.method == "HEAD" && shared_.application.headAsGet()) request.method = "GET";
   exchange_ = &x;
   filter.beginRequest(request);
-  bool keep = co_await respond(filter, request, message.body(), info, x);
+  std::string noBody;
+  bool keep = co_await respond(filter, request, bodyUnread ? noBody : parser.get().body(), info, x);
   exchange_ = nullptr;
 
   if (x.tracker.headDone()) {
@@ -278,8 +376,8 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   }
   shared_.log.write(x.record);
 
-  co_return keep&& clientKeepsAlive && !clientGone_ && !x.excess && x.tracker.done() &&
-      x.tracker.reusable() && !filter.closeRequested() && !shared_.stopping;
+  co_return keep&& clientKeepsAlive && !bodyUnread && !clientGone_ && !x.excess &&
+      x.tracker.done() && x.tracker.reusable() && !filter.closeRequested() && !shared_.stopping;
 }
 
 awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& request,
@@ -294,17 +392,28 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
       std::cerr << "vantomer: the application failed: " + std::string(e.what()) + "\n";
     }
     if (!source) source = textResponse(request, 500, "500 Internal Server Error\n");
+    // While the server stops, keep-alive clients learn that this response
+    // is the connection's last, instead of meeting a reset.
+    if ((shared_.stopping || x.last) && !hasToken(source->head.headers, "Connection", "close")) {
+      removeHeaders(source->head.headers, "Connection");
+      source->head.headers.push_back({"Connection", "close"});
+      source->head.format();
+    }
     filter.sendResponse(source->head);
     if (!filter.requestFinished()) {
       filter.sendRawData(source->head.raw);
       bool ok = !clientGone_;
-      while (ok && !filter.requestFinished()) {
+      // Once the client's response is complete (the filter answered a held
+      // response early, say), the rest of the source is not read: the
+      // upstream connection is closed rather than drained.
+      while (ok && !filter.requestFinished() && !x.tracker.done()) {
         // What is queued waits for the next block only when that comes at
         // once, so a head and a small body leave in one write.
         if (output_.size() >= kFlushSize || !source->immediate()) ok = co_await flush();
         if (!ok) break;
         const BodyBlock block = co_await source->next();
         if (block.kind == BodyBlock::Data) {
+          if (!x.tracker.headDone()) x.held += block.data.size();
           filter.sendRawData(block.data);
         } else {
           if (block.kind != BodyBlock::End) failure = block.kind;
@@ -320,7 +429,22 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
   const bool failed = failure != BodyBlock::End;
   const bool replace = failed && x.queued == 0 && !clientGone_;
   if (failed || clientGone_) filter.discardOutput();
-  filter.endOfRequest();
+  // Nothing sent yet: the filter holds the response and converts it now.
+  // A large page takes long enough to stall the thread's other connections
+  // (16 MiB: some hundred milliseconds) and goes to the workers; a small one
+  // converts faster than the two thread hand-offs would take.
+  if (!x.tracker.headDone() && x.held >= kOffThreadHeld && !failed && !clientGone_ &&
+      shared_.workers) {
+    co_await asio::co_spawn(
+        shared_.workers,
+        [&filter]() -> awaitable<void> {
+          filter.endOfRequest();
+          co_return;
+        },
+        asio::use_awaitable);
+  } else {
+    filter.endOfRequest();
+  }
   co_await flush();
   filter.endRequest();
   if (replace) {

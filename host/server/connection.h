@@ -19,6 +19,9 @@ struct ServerLimits {
   std::uint64_t maxBody = 10 * 1024 * 1024;
   Duration idleTimeout{60000};
   Duration readTimeout{30000};
+  Duration bodyTimeout{120000};  // the whole request body
+  // What all connections together may hold of request bodies; beyond: 503.
+  std::uint64_t maxBodyMemory = 256ull * 1024 * 1024;
 };
 
 struct ServerShared {
@@ -27,6 +30,10 @@ struct ServerShared {
   const AccessLog& log;
   ServerLimits limits;
   std::atomic<bool> stopping{false};
+  std::atomic<std::uint64_t> bodyMemory{0};
+  // Where a held response is converted: long conversions must not stall the
+  // other connections of an I/O thread.
+  asio::any_io_executor workers;
 };
 
 class Connection {
@@ -37,6 +44,8 @@ class Connection {
   awaitable<void> run();
   // Closes the connection when it waits for a request; call on its executor.
   void stopIfIdle();
+  // Waits for a request between others (any thread may ask).
+  bool idle() const { return idle_; }
   // Closes at once; call on its executor.
   void close();
 
@@ -60,7 +69,7 @@ class Connection {
   std::size_t inputEnd_ = 0;
   std::string output_;
   std::string sending_;
-  bool idle_ = false;
+  std::atomic<bool> idle_{false};
   bool clientGone_ = false;
   Exchange* exchange_ = nullptr;
 };

@@ -1,10 +1,14 @@
 #include "server/server.h"
 
+#include <sys/resource.h>
+
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/asio/write.hpp>
 #include <csignal>
 #include <iostream>
 #include <list>
@@ -105,6 +109,7 @@ class Server {
   }
 
   void setGrace(Duration grace) { grace_ = grace; }
+  void setMaxConnections(std::size_t max) { maxConnections_ = max; }
 
  private:
   struct Entry {
@@ -126,6 +131,10 @@ class Server {
         // Out of descriptors and the like: let the load pass.
         asio::steady_timer pause(co_await asio::this_coro::executor, std::chrono::milliseconds(50));
         co_await pause.async_wait(awaitWith(ec));
+        continue;
+      }
+      if (!makeRoom()) {
+        refuse(socket);
         continue;
       }
       socket.set_option(tcp::no_delay(true), ec);
@@ -161,7 +170,36 @@ class Server {
     }
   }
 
+  // At the cap an idle keep-alive connection makes way for the new one;
+  // false when none waits.
+  bool makeRoom() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (active_ < maxConnections_) return true;
+    for (auto& weak : connections_) {
+      auto entry = weak.lock();
+      if (!entry || !entry->connection.idle()) continue;
+      asio::post(entry->executor, [entry] { entry->connection.stopIfIdle(); });
+      weak.reset();
+      return true;
+    }
+    return false;
+  }
+
+  // A clear answer instead of a client left waiting for one.
+  static void refuse(tcp::socket& socket) {
+    static const std::string kBusy =
+        "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
+        "Content-Length: 24\r\nRetry-After: 1\r\nConnection: close\r\n\r\n"
+        "503 Service Unavailable\n";
+    error_code ec;
+    socket.non_blocking(true, ec);
+    asio::write(socket, asio::buffer(kBusy), ec);
+    socket.shutdown(tcp::socket::shutdown_both, ec);
+    socket.close(ec);
+  }
+
   asio::io_context& io_;
+  std::size_t maxConnections_ = SIZE_MAX;
   std::vector<std::unique_ptr<asio::io_context>>& contexts_;
   std::size_t next_ = 0;
   ServerShared& shared_;
@@ -174,6 +212,13 @@ class Server {
 };
 
 }  // namespace
+
+std::size_t defaultMaxConnections() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 10000;
+  const std::size_t files = static_cast<std::size_t>(limit.rlim_cur);
+  return files > 128 ? (files - 64) / 2 : 32;
+}
 
 int runServer(const ServeOptions& options, const ApplicationFactory& makeApplication) {
   std::signal(SIGPIPE, SIG_IGN);
@@ -200,6 +245,7 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
   AccessLog log(options.accessLog);
   std::unique_ptr<Application> application;
   std::unique_ptr<ServerShared> shared;
+  asio::thread_pool workers(std::max(2u, threads / 2));
   {
     std::vector<std::unique_ptr<asio::io_context>> contexts;
     std::vector<asio::executor_work_guard<asio::io_context::executor_type>> busy;
@@ -213,9 +259,12 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       std::cerr << "vantomer: " << error << "\n";
       return 1;
     }
-    shared.reset(new ServerShared{*module, *application, log, options.limits, {}});
+    shared.reset(new ServerShared{*module, *application, log, options.limits, {}, {}, {}});
+    shared->workers = workers.get_executor();
     Server server(contexts, *shared);
     server.setGrace(options.grace);
+    server.setMaxConnections(options.maxConnections ? options.maxConnections
+                                                    : defaultMaxConnections());
     if (!server.listen(options.listenHost, options.listenPort, nullptr, error) ||
         (tls && !server.listen(options.tlsListenHost, options.tlsListenPort, tls.get(), error))) {
       std::cerr << "vantomer: " << error << "\n";
@@ -240,6 +289,8 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       pool.emplace_back([context = contexts[i].get()] { context->run(); });
     io.run();
     for (std::thread& t : pool) t.join();
+    workers.stop();
+    workers.join();
     application->close();
   }  // connections go before the module is told to stop
   module->terminate();
