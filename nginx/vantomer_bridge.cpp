@@ -163,29 +163,40 @@ void vtm_conn_destroy(vtm_conn* conn) {
 void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
                        size_t url_len, const char* version, size_t version_len,
                        vtm_variable_fn variables, void* data) {
-  if (conn->active) vtm_request_end(conn, 1);
-  conn->request = RequestHead{};
-  conn->request.method.assign(view(method, method_len));
-  conn->request.url.assign(view(url, url_len));
-  conn->request.version.assign(view(version, version_len));
-  conn->variables = variables;
-  conn->variablesData = data;
-  conn->output.clear();
-  conn->parsed = RawResponse{};
-  conn->active = true;
-  conn->connection->beginRequest(conn->request);
+  try {
+    if (conn->active) vtm_request_end(conn, 1);
+    conn->request = RequestHead{};
+    conn->request.method.assign(view(method, method_len));
+    conn->request.url.assign(view(url, url_len));
+    conn->request.version.assign(view(version, version_len));
+    conn->variables = variables;
+    conn->variablesData = data;
+    conn->output.clear();
+    conn->parsed = RawResponse{};
+    conn->active = true;
+    conn->connection->beginRequest(conn->request);
+  } catch (...) {
+  }
 }
 
 void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
                         size_t value_len) {
-  conn->request.headers.push_back(
-      {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  try {
+    conn->request.headers.push_back(
+        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  } catch (...) {
+  }
 }
 
 int vtm_preproc_headers(vtm_conn* conn) {
-  conn->originalUrl = conn->request.url;
-  conn->originalHeaders = conn->request.headers;
-  conn->connection->preprocHeaders();
+  try {
+    conn->originalUrl = conn->request.url;
+    conn->originalHeaders = conn->request.headers;
+    conn->connection->preprocHeaders();
+  } catch (...) {
+    conn->originalUrl = conn->request.url;
+    conn->originalHeaders = conn->request.headers;  // nothing is applied
+  }
   return conn->connection->requestFinished() ? 1 : 0;
 }
 
@@ -211,16 +222,22 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
 }
 
 void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
-  conn->response = ResponseHead{};
-  conn->response.version = "HTTP/1.1";
-  conn->response.status = static_cast<int>(status);
-  conn->response.reason.assign(view(reason, reason_len));
+  try {
+    conn->response = ResponseHead{};
+    conn->response.version = "HTTP/1.1";
+    conn->response.status = static_cast<int>(status);
+    conn->response.reason.assign(view(reason, reason_len));
+  } catch (...) {
+  }
 }
 
 void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
                          size_t value_len) {
-  conn->response.headers.push_back(
-      {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  try {
+    conn->response.headers.push_back(
+        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  } catch (...) {
+  }
 }
 
 int vtm_send_response(vtm_conn* conn) {
@@ -251,15 +268,23 @@ int vtm_raw_data(vtm_conn* conn, const char* data, size_t len) {
   return conn->connection->requestFinished() ? 1 : 0;
 }
 
-void vtm_end_of_request(vtm_conn* conn) { conn->connection->endOfRequest(); }
+void vtm_end_of_request(vtm_conn* conn) {
+  try {
+    conn->connection->endOfRequest();
+  } catch (...) {
+  }
+}
 
 void vtm_request_end(vtm_conn* conn, int aborted) {
-  if (!conn->active) return;
-  if (aborted) {
-    conn->connection->discardOutput();
-    conn->connection->endOfRequest();
+  try {
+    if (!conn->active) return;
+    if (aborted) {
+      conn->connection->discardOutput();
+      conn->connection->endOfRequest();
+    }
+    conn->connection->endRequest();
+  } catch (...) {
   }
-  conn->connection->endRequest();
   conn->active = false;
   conn->variables = nullptr;
 }
