@@ -13,6 +13,7 @@
 #include "support/host_process.h"
 #include "support/nginx_process.h"
 #include "support/paths.h"
+#include "support/redis_server.h"
 
 namespace vantomer::test {
 namespace {
@@ -391,6 +392,48 @@ TEST(NginxModule, OffInAServerLeavesItsResponsesAlone) {
   ASSERT_TRUE(response);
   EXPECT_EQ(response->header("Content-Type"), kPageType);
   EXPECT_EQ(response->body, kPage);
+}
+
+TEST(NginxModule, WorkersShareLoginsThroughTheRedisStock) {
+  REQUIRE_NGINX();
+  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  RedisServer redis;
+  ASSERT_TRUE(redis.start()) << redis.log();
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/login")
+      TestUpstream::write(
+          fd, TestUpstream::response(200, kPageType,
+                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+    else
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain",
+                                                     "cookie=" + r.header("Cookie").value_or("")));
+    return After::KeepOpen;
+  });
+  std::string settings = exampleSettings();
+  settings.replace(settings.find("<Vantomer>"), 10,
+                   "<Vantomer><CookieStockerRedis>" + redis.url() + "</CookieStockerRedis>");
+  NginxHost host(modulePath(), settings, exampleEmoji());
+  host.reusePort = true;
+  ASSERT_TRUE(host.start(host.configuration(
+      proxyConfig(upstreamUrl(upstream)) + "    add_header X-Worker $pid always;\n", "", 2)))
+      << host.errorLog();
+
+  auto login = fetch(host.port, "/login", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(login);
+  const std::string worker = login->header("X-Worker").value_or("");
+  const std::size_t start = login->body.find("/member/(=");
+  ASSERT_NE(start, std::string::npos) << login->body;
+  const std::string link = login->body.substr(start, login->body.find('"', start) - start);
+  // New connections until one lands on the other worker.
+  bool otherWorker = false;
+  for (int i = 0; i < 100 && !otherWorker; ++i) {
+    auto member = fetch(host.port, link, {{"User-Agent", kIMode}});
+    ASSERT_TRUE(member);
+    EXPECT_TRUE(member->body.starts_with("cookie=session=s3cret")) << member->body;
+    otherWorker = member->header("X-Worker").value_or(worker) != worker;
+  }
+  EXPECT_TRUE(otherWorker) << "every connection went to worker " << worker;
 }
 
 }  // namespace

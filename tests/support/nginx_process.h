@@ -41,6 +41,8 @@ class NginxHost {
   ServerDir dir;
   std::string moduleCopy;
   std::string filterPath;
+  // Each worker listens on a socket of its own, so that connections spread.
+  bool reusePort = false;
   unsigned port;
   unsigned h2Port;
   std::unique_ptr<ChildProcess> process;
