@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build test deb demo test-sanitize fuzz bench bench-count load format clean
+.PHONY: all setup configure build nginx-module test deb demo test-sanitize fuzz bench bench-count load format clean
 
 all: build
 
@@ -16,6 +16,11 @@ configure: setup
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
+
+# The nginx module (build/nginx/ngx_http_vantomer_module.so), against the
+# installed nginx; `make build` and `make test` build it too.
+nginx-module: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target nginx_module
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

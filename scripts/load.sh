@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Load test on 127.0.0.1 only: wrk against `vantomer serve --root` (TELMARK
-# pages converted for an i-mode handset, and a static .html and .png passed
-# through) and against nginx serving the same files unconverted; then the
+# Load test on 127.0.0.1 only: wrk against the hosts of the filter (nginx
+# with ngx_http_vantomer_module, `vantomer serve --root`) converting TELMARK
+# pages for an i-mode handset, against their peer doing the same job (nginx
+# with its XSLT filter running bench/telmark-imode.xsl, output in code page
+# 932), and a static .html and .png passed through all of them and plain
+# nginx; then the
 # cookie stock in memory against the stock in Redis: `vantomer serve` in
 # front of nginx (which sets a cookie on every page), a converted page
 # requested with a stock key. Each run is bounded by LOAD_SECONDS; every
 # server is started and stopped here.
 #   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)
-#   LOAD_PORT (18080; the other servers get the next five ports)  BUILD (build)
+#   LOAD_PORT (18080; the other servers get the next seven ports)  BUILD (build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,12 +18,16 @@ seconds=${LOAD_SECONDS:-10}
 threads=${LOAD_THREADS:-2}
 connections=${LOAD_CONNECTIONS:-32}
 build=${BUILD:-build}
+build_abs=$(realpath "$build")
 vport=${LOAD_PORT:-18080}
 nport=$((vport + 1))
 aport=$((vport + 2))  # nginx as the application behind the proxies
 mport=$((vport + 3))  # vantomer, stock in memory
 rport=$((vport + 4))  # vantomer, stock in Redis
 redisport=$((vport + 5))
+gport=$((vport + 6))  # nginx with the vantomer module
+xport=$((vport + 7))  # nginx with the XSLT filter
+xslt_module=/usr/lib/nginx/modules/ngx_http_xslt_filter_module.so
 jobs=${JOBS:-2}
 agent='DoCoMo/2.0 P903i(c100;TB;W24H12)'
 
@@ -30,10 +37,11 @@ for tool in wrk nginx curl python3 redis-server; do
 done
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target vantomer vantomer_module -j"$jobs" >/dev/null
+cmake --build "$build" --target vantomer vantomer_module nginx_module -j"$jobs" >/dev/null
+[ -f "$xslt_module" ] || { echo "load: $xslt_module is missing (make load installs it)" >&2; exit 1; }
 
 # Another server on these ports would be measured in place of ours.
-for port in "$vport" "$nport" "$aport" "$mport" "$rport" "$redisport"; do
+for port in "$vport" "$nport" "$aport" "$mport" "$rport" "$redisport" "$gport" "$xport"; do
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     echo "load: port $port is in use; choose others with LOAD_PORT" >&2
     exit 1
@@ -74,7 +82,44 @@ cp "$build/vantomer.so" examples/Vantomer.setting examples/Emoji.setting "$work/
   --mime '.tm=text/x-telmark; charset=UTF-8' 2>"$work/vantomer.log" &
 pids+=($!)
 
+# The XSLT peer: nginx's XSLT module reads the stylesheet in a way that
+# leaves document('') empty, so its tables go to a file of their own; the
+# output is code page 932 as the filter's.
+python3 - bench/telmark-imode.xsl "$work/imode.xsl" "$work/imode-tables.xml" <<'PY'
+import re, sys
+source, sheet, tables = sys.argv[1:4]
+text = open(source, encoding="utf-8").read()
+start, end = text.index("<t:tables>"), text.index("</t:tables>") + len("</t:tables>")
+open(tables, "w", encoding="utf-8").write(
+    '<?xml version="1.0" encoding="UTF-8"?>\n'
+    + text[start:end].replace("<t:tables>", '<t:tables xmlns:t="urn:x-vantomer:tables">', 1))
+text = text[:start] + text[end:]
+text = text.replace("document('')/xsl:stylesheet/t:tables", "document('" + tables + "')/t:tables")
+text = re.sub(r'<xsl:output [^>]*/>',
+              '<xsl:output method="xml" encoding="CP932" media-type="application/xhtml+xml" '
+              'indent="no"/>', text, count=1)
+open(sheet, "w", encoding="utf-8").write(text)
+PY
+# The pages use HTML's named entities; nginx's XML parser learns them from
+# a DTD (the filter knows them itself).
+python3 - "$work/entities.dtd" <<'PY'
+import html.entities, sys
+with open(sys.argv[1], "w", encoding="utf-8") as out:
+    for name, code in sorted(html.entities.name2codepoint.items()):
+        if name in ("amp", "lt", "gt", "quot"):
+            continue
+        out.write(f'<!ENTITY {name} "&#{code};">\n')
+PY
+# nginx's XSLT module applies that DTD only to documents that declare one.
+mkdir -p "$work/xslt-site"
+for page in "$site"/*.tm; do
+  { echo '<!DOCTYPE html>'; cat "$page"; } >"$work/xslt-site/${page##*/}"
+done
+cp "$build/vantomer.so" examples/Vantomer.setting examples/Emoji.setting "$work/nginx/"
+
 cat >"$work/nginx/nginx.conf" <<CONF
+load_module $build_abs/nginx/ngx_http_vantomer_module.so;
+load_module $xslt_module;
 worker_processes 2;
 daemon off;
 pid $work/nginx/nginx.pid;
@@ -92,6 +137,21 @@ http {
   sendfile on;
   keepalive_requests 1000000;
   server { listen 127.0.0.1:$nport; root $site; }
+  server {
+    listen 127.0.0.1:$gport;
+    root $site;
+    vantomer_filter $work/nginx/vantomer.so;
+    types { text/html html; image/png png; "text/x-telmark; charset=UTF-8" tm; }
+  }
+  server {
+    listen 127.0.0.1:$xport;
+    root $work/xslt-site;
+    location ~ \.tm\$ {
+      xslt_types text/x-telmark;
+      xml_entities $work/entities.dtd;
+      xslt_stylesheet $work/imode.xsl;
+    }
+  }
   server {
     listen 127.0.0.1:$aport;
     root $site;
@@ -147,6 +207,8 @@ ready "$nport"
 ready "$aport"
 ready "$mport"
 ready "$rport"
+ready "$gport"
+ready "$xport"
 for pid in "${pids[@]}"; do
   kill -0 "$pid" 2>/dev/null || { echo "load: a server did not start" >&2; exit 1; }
 done
@@ -158,6 +220,23 @@ if [[ $type != application/xhtml+xml* ]] || ! grep -q 'encoding="Shift_JIS"' "$w
   echo "load: bench-10k.tm was not converted for i-mode (Content-Type: $type)" >&2
   exit 1
 fi
+
+# Both nginx peers must really convert: the i-mode emoji of bench-10k.tm
+# (the filter's output has them) must be in the XSLT output too.
+curl -fs -o "$work/module-converted" -A "$agent" "http://127.0.0.1:$gport/bench-10k.tm"
+curl -fs -o "$work/xslt-converted" -A "$agent" "http://127.0.0.1:$xport/bench-10k.tm"
+cmp -s "$work/converted" "$work/module-converted" ||
+  { echo "load: nginx with the module does not send what vantomer serve sends" >&2; exit 1; }
+python3 - "$work/converted" "$work/xslt-converted" <<'PY' || exit 1
+import re, sys
+# i-mode emoji: code page 932 lead bytes 0xF8/0xF9 (user-defined area).
+filt, xslt = (open(p, "rb").read() for p in sys.argv[1:3])
+count = lambda b: len(re.findall(rb"[\xf8\xf9][\x40-\xfc]", b))
+if count(filt) == 0 or count(xslt) < count(filt):
+    sys.exit(f"load: XSLT output has {count(xslt)} emoji, the filter's {count(filt)}")
+print(f"outputs checked: {count(filt)} emoji from the filter, {count(xslt)} from XSLT; "
+      f"{len(filt)} and {len(xslt)} bytes")
+PY
 
 # CPU time (clock ticks) used so far by the processes given.
 ticks() {
@@ -176,7 +255,7 @@ measure() {
   local -a procs
   case $server in
     vantomer) procs=("${pids[0]}") ;;
-    nginx) mapfile -t procs < <(pgrep -P "${pids[1]}") ;;
+    nginx | nginx+vtm | nginx+xslt) mapfile -t procs < <(pgrep -P "${pids[1]}") ;;
     memory) procs=("${pids[3]}") ;;
     redis) procs=("${pids[4]}" "${pids[2]}") ;;
   esac
@@ -194,20 +273,26 @@ measure() {
   local requests cpu
   requests=$(awk '/requests in/ {print $1}' <<<"$out")
   cpu=$(awk -v t="$used" -v hz="$hz" -v n="$requests" 'BEGIN {printf "%.0fus", n ? t / hz * 1e6 / n : 0}')
-  printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors" "$cpu"
+  printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors" "$cpu"
 }
 
 echo "wrk: $threads threads, $connections connections, ${seconds}s per run, User-Agent: $agent"
-printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
+printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
 for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB page" \
   "bench-100k.tm:converted 100 KB page" "static-10k.html:static 10 KB HTML" \
   "image.png:static PNG"; do
   path=/${entry%%:*}
   label=${entry#*:}
+  measure "$label" nginx+vtm "$gport" "$path"
   measure "$label" vantomer "$vport" "$path"
-  measure "$label" nginx "$nport" "$path"
+  if [[ $path == *.tm ]]; then
+    measure "$label" nginx+xslt "$xport" "$path"
+  else
+    measure "$label" nginx "$nport" "$path"
+  fi
 done
-echo "(nginx sends the .tm pages unconverted; both servers and wrk share this machine's cores;"
+echo "(nginx+vtm: nginx with the vantomer module; nginx+xslt: nginx with its XSLT filter;"
+echo " all servers and wrk share this machine's cores;"
 echo " cpu/req: the server's CPU time per request, its worker processes for nginx)"
 
 # The stock: a login's key from each server, then its page with the key.

@@ -11,11 +11,11 @@ set -euo pipefail
 declare -A groups=(
   [build]="build-essential cmake pkg-config git libxml2-dev libboost-dev libboost-regex-dev
            libssl-dev libgtest-dev libgmock-dev googletest unicode-data openssl curl
-           libhiredis-dev redis-server"
+           libhiredis-dev redis-server nginx nginx-dev"
   [sanitize]=""
   [fuzz]="clang libclang-rt-dev"
   [bench]="libbenchmark-dev libxslt1-dev valgrind"
-  [load]="nginx wrk"
+  [load]="nginx wrk libnginx-mod-http-xslt-filter"
   [demo]="python3 librsvg2-bin python3-pil$(command -v npm >/dev/null || echo " npm")"
   [format]="clang-format"
   [deb]="lintian"

@@ -247,7 +247,8 @@ BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
               return true;
             }
           }
-          return writeServerVariable(variable, c->request_, c->info_, out);
+          if (writeServerVariable(variable, c->request_, c->info_, out)) return true;
+          return c->variables_ && c->request_ && c->variables_(variable, out);
         },
         buffer, size);
   } catch (...) {

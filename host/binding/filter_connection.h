@@ -16,6 +16,7 @@
 #include "binding/filter_module.h"
 #include "binding/message_head.h"
 #include "binding/request_memory.h"
+#include "binding/value_reply.h"
 
 namespace vantomer::host {
 
@@ -33,6 +34,9 @@ class FilterConnection {
  public:
   // Receives every byte for the client; false when the client is gone.
   using Sink = std::function<bool(std::string_view)>;
+  // Server variables the binding does not know, from a host that has its
+  // own (nginx variables); false when there is none.
+  using VariableSource = std::function<bool(std::string_view name, ValueText& out)>;
 
   // Host failures to simulate and what to record, for tests.
   struct Hooks {
@@ -78,6 +82,7 @@ class FilterConnection {
   void setInfo(ConnectionInfo info) { info_ = std::move(info); }
   std::size_t writeClientCalls() const { return writeClientCalls_; }
   Hooks& hooks() { return hooks_; }
+  void setVariableSource(VariableSource source) { variables_ = std::move(source); }
 
  private:
   static FilterConnection* self(HTTP_FILTER_CONTEXT* pfc);
@@ -122,6 +127,7 @@ class FilterConnection {
   bool clientGone_ = false;
   std::size_t writeClientCalls_ = 0;
   Hooks hooks_;
+  VariableSource variables_;
 };
 
 }  // namespace vantomer::host

@@ -1,0 +1,324 @@
+#include "vantomer_bridge.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "binding/exchange.h"
+#include "binding/filter_connection.h"
+#include "binding/filter_module.h"
+#include "binding/message_head.h"
+
+using namespace vantomer::host;
+
+struct vtm_module {
+  std::unique_ptr<FilterModule> module;
+};
+
+struct vtm_conn {
+  vtm_module* module = nullptr;
+  std::unique_ptr<FilterConnection> connection;
+  RequestHead request;
+  std::string originalUrl;
+  Headers originalHeaders;
+  ResponseHead response;
+  std::string output;
+  RawResponse parsed;
+  bool active = false;
+  vtm_variable_fn variables = nullptr;
+  void* variablesData = nullptr;
+};
+
+namespace {
+
+void setError(char* error, std::size_t size, const std::string& message) {
+  if (error && size) std::snprintf(error, size, "%s", message.c_str());
+}
+
+std::string_view view(const char* data, std::size_t len) {
+  return len ? std::string_view(data, len) : std::string_view();
+}
+
+bool sameHeaders(const Headers& a, const Headers& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i].name != b[i].name || a[i].value != b[i].value) return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int vtm_module_check(const char* path, char* error, size_t error_size) {
+  try {
+    std::string message;
+    if (!FilterModule::open(path, message, true)) {
+      setError(error, error_size, message);
+      return 0;
+    }
+    // GetFilterVersion may start threads, which must not live in nginx's
+    // master: it is tried in a child that reports back and exits.
+    int fds[2];
+    if (::pipe(fds) != 0) return 1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(fds[0]);
+      auto module = FilterModule::load(path, message);
+      if (module) module->terminate();
+      const ssize_t written = ::write(fds[1], message.data(), message.size());
+      (void)written;
+      ::_exit(module ? 0 : 1);
+    }
+    ::close(fds[1]);
+    if (child < 0) {
+      ::close(fds[0]);
+      return 1;  // the workers still load it, and say why they cannot
+    }
+    char buffer[512];
+    std::string reply;
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+      reply.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 1;
+    setError(error, error_size, reply.empty() ? "the filter module failed to start" : reply);
+  } catch (...) {
+    setError(error, error_size, "out of memory");
+  }
+  return 0;
+}
+
+vtm_module* vtm_module_load(const char* path, char* error, size_t error_size) {
+  try {
+    std::string message;
+    auto module = FilterModule::load(path, message);
+    if (!module) {
+      setError(error, error_size, message);
+      return nullptr;
+    }
+    return new vtm_module{std::move(module)};
+  } catch (...) {
+    setError(error, error_size, "out of memory");
+    return nullptr;
+  }
+}
+
+void vtm_module_unload(vtm_module* module) {
+  if (!module) return;
+  module->module->terminate();
+  delete module;
+}
+
+int vtm_module_wants_raw_data(const vtm_module* module, int secure) {
+  return module->module->wants(SF_NOTIFY_SEND_RAW_DATA, secure != 0) ? 1 : 0;
+}
+
+vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info) {
+  try {
+    auto conn = std::make_unique<vtm_conn>();
+    conn->module = module;
+    ConnectionInfo ci;
+    ci.secure = info->secure != 0;
+    ci.localAddress = info->local_addr ? info->local_addr : "";
+    ci.localPort = info->local_port;
+    ci.remoteAddress = info->remote_addr ? info->remote_addr : "";
+    ci.remotePort = info->remote_port;
+    ci.serverSoftware = info->server_software ? info->server_software : "";
+    vtm_conn* c = conn.get();
+    conn->connection = std::make_unique<FilterConnection>(*module->module, std::move(ci),
+                                                          [c](std::string_view bytes) {
+                                                            c->output.append(bytes);
+                                                            return true;
+                                                          });
+    conn->connection->setVariableSource([c](std::string_view name, ValueText& out) {
+      const char* value = nullptr;
+      std::size_t len = 0;
+      if (!c->variables || !c->variables(c->variablesData, name.data(), name.size(), &value, &len))
+        return false;
+      out.append(view(value, len));
+      return true;
+    });
+    return conn.release();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void vtm_conn_destroy(vtm_conn* conn) {
+  try {
+    if (conn && conn->active) vtm_request_end(conn, 1);
+    delete conn;
+  } catch (...) {
+  }
+}
+
+void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
+                       size_t url_len, const char* version, size_t version_len,
+                       vtm_variable_fn variables, void* data) {
+  try {
+    if (conn->active) vtm_request_end(conn, 1);
+    conn->request = RequestHead{};
+    conn->request.method.assign(view(method, method_len));
+    conn->request.url.assign(view(url, url_len));
+    conn->request.version.assign(view(version, version_len));
+    conn->variables = variables;
+    conn->variablesData = data;
+    conn->output.clear();
+    conn->parsed = RawResponse{};
+    conn->active = true;
+    conn->connection->beginRequest(conn->request);
+  } catch (...) {
+  }
+}
+
+void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                        size_t value_len) {
+  try {
+    conn->request.headers.push_back(
+        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  } catch (...) {
+  }
+}
+
+int vtm_preproc_headers(vtm_conn* conn) {
+  try {
+    conn->originalUrl = conn->request.url;
+    conn->originalHeaders = conn->request.headers;
+    conn->connection->preprocHeaders();
+  } catch (...) {
+    conn->originalUrl = conn->request.url;
+    conn->originalHeaders = conn->request.headers;  // nothing is applied
+  }
+  return conn->connection->requestFinished() ? 1 : 0;
+}
+
+int vtm_request_url(vtm_conn* conn, const char** url, size_t* len) {
+  *url = conn->request.url.data();
+  *len = conn->request.url.size();
+  return conn->request.url != conn->originalUrl ? 1 : 0;
+}
+
+int vtm_request_headers_changed(vtm_conn* conn) {
+  return sameHeaders(conn->request.headers, conn->originalHeaders) ? 0 : 1;
+}
+
+size_t vtm_request_header_count(vtm_conn* conn) { return conn->request.headers.size(); }
+
+void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
+                           const char** value, size_t* value_len) {
+  const Header& h = conn->request.headers[i];
+  *name = h.name.data();
+  *name_len = h.name.size();
+  *value = h.value.data();
+  *value_len = h.value.size();
+}
+
+void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
+  try {
+    conn->response = ResponseHead{};
+    conn->response.version = "HTTP/1.1";
+    conn->response.status = static_cast<int>(status);
+    conn->response.reason.assign(view(reason, reason_len));
+  } catch (...) {
+  }
+}
+
+void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                         size_t value_len) {
+  try {
+    conn->response.headers.push_back(
+        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+  } catch (...) {
+  }
+}
+
+int vtm_send_response(vtm_conn* conn) {
+  try {
+    conn->response.format();
+    const std::string original = conn->response.raw;
+    conn->output.clear();
+    conn->connection->sendResponse(conn->response);
+    if (conn->connection->requestFinished()) return VTM_FINISHED;
+    conn->connection->sendRawData(conn->response.raw);
+    if (conn->connection->requestFinished()) return VTM_FINISHED;
+    if (conn->output == original) {
+      conn->output.clear();
+      return VTM_HEAD_UNTOUCHED;
+    }
+    return VTM_HEAD_TAKEN;
+  } catch (...) {
+    return VTM_FINISHED;
+  }
+}
+
+int vtm_raw_data(vtm_conn* conn, const char* data, size_t len) {
+  try {
+    conn->connection->sendRawData(view(data, len));
+  } catch (...) {
+    conn->connection->discardOutput();
+  }
+  return conn->connection->requestFinished() ? 1 : 0;
+}
+
+void vtm_end_of_request(vtm_conn* conn) {
+  try {
+    conn->connection->endOfRequest();
+  } catch (...) {
+  }
+}
+
+void vtm_request_end(vtm_conn* conn, int aborted) {
+  try {
+    if (!conn->active) return;
+    if (aborted) {
+      conn->connection->discardOutput();
+      conn->connection->endOfRequest();
+    }
+    conn->connection->endRequest();
+  } catch (...) {
+  }
+  conn->active = false;
+  conn->variables = nullptr;
+}
+
+void vtm_output(vtm_conn* conn, const char** data, size_t* len) {
+  *data = conn->output.data();
+  *len = conn->output.size();
+}
+
+void vtm_output_clear(vtm_conn* conn) { conn->output.clear(); }
+
+int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t* body_len) {
+  try {
+    if (conn->output.find("\r\n\r\n") == std::string::npos) return 0;
+    conn->parsed = splitRawResponse(conn->output);
+    if (conn->parsed.head.status < 100 || conn->parsed.head.status > 999) return 0;
+    *status = static_cast<unsigned>(conn->parsed.head.status);
+    *body = conn->parsed.body.data();
+    *body_len = conn->parsed.body.size();
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+size_t vtm_output_header_count(vtm_conn* conn) { return conn->parsed.head.headers.size(); }
+
+void vtm_output_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
+                          const char** value, size_t* value_len) {
+  const Header& h = conn->parsed.head.headers[i];
+  *name = h.name.data();
+  *name_len = h.name.size();
+  *value = h.value.data();
+  *value_len = h.value.size();
+}
+
+}  // extern "C"

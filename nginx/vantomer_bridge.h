@@ -1,0 +1,87 @@
+/* The filter binding as nginx's C code sees it: a loaded filter module, and
+ * one filter connection per client connection with the request and response
+ * the filter works on. Nothing here throws or keeps nginx memory. */
+#ifndef VANTOMER_BRIDGE_H
+#define VANTOMER_BRIDGE_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct vtm_module vtm_module;
+typedef struct vtm_conn vtm_conn;
+
+typedef struct {
+  int secure;
+  const char* local_addr;
+  unsigned local_port;
+  const char* remote_addr;
+  unsigned remote_port;
+  const char* server_software;
+} vtm_conn_info;
+
+/* Looks a name up among the host's own variables; 0 when there is none. */
+typedef int (*vtm_variable_fn)(void* data, const char* name, size_t name_len, const char** value,
+                               size_t* value_len);
+
+/* Whether the module loads and GetFilterVersion accepts (tried in a child
+ * process, so that nothing of the filter stays in the caller). */
+int vtm_module_check(const char* path, char* error, size_t error_size);
+/* Maps the file and calls GetFilterVersion; null with the reason on failure. */
+vtm_module* vtm_module_load(const char* path, char* error, size_t error_size);
+/* TerminateFilter, then the module is gone. */
+void vtm_module_unload(vtm_module* module);
+/* Whether the module asked for raw data on connections of this kind. */
+int vtm_module_wants_raw_data(const vtm_module* module, int secure);
+
+vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info);
+void vtm_conn_destroy(vtm_conn* conn);
+
+/* The request head, before the request-header notification. */
+void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
+                       size_t url_len, const char* version, size_t version_len,
+                       vtm_variable_fn variables, void* data);
+void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                        size_t value_len);
+/* The request-header notification. Returns 1 when the filter ended the
+ * request (what it wrote is in the output). */
+int vtm_preproc_headers(vtm_conn* conn);
+/* After it: the URL as the filter left it, whether it changed, the headers. */
+int vtm_request_url(vtm_conn* conn, const char** url, size_t* len);
+int vtm_request_headers_changed(vtm_conn* conn);
+size_t vtm_request_header_count(vtm_conn* conn);
+void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
+                           const char** value, size_t* value_len);
+
+/* The response head as the application left it. */
+void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len);
+void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                         size_t value_len);
+enum { VTM_HEAD_UNTOUCHED = 0, VTM_HEAD_TAKEN = 1, VTM_FINISHED = 2 };
+/* The response notification and the head as raw data: whether the bytes
+ * that went on are the head unchanged, or the filter took or changed them. */
+int vtm_send_response(vtm_conn* conn);
+/* One block of the body as raw data; what the filter lets go on is appended
+ * to the output. Returns 1 when the filter ended the request. */
+int vtm_raw_data(vtm_conn* conn, const char* data, size_t len);
+void vtm_end_of_request(vtm_conn* conn);
+/* The request is over (aborted: what the filter writes is dropped). */
+void vtm_request_end(vtm_conn* conn, int aborted);
+
+/* What the filter sent on since the output was last cleared. */
+void vtm_output(vtm_conn* conn, const char** data, size_t* len);
+void vtm_output_clear(vtm_conn* conn);
+/* The output read as a response: 1 when it holds a whole head; the body is
+ * what follows it. */
+int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t* body_len);
+size_t vtm_output_header_count(vtm_conn* conn);
+void vtm_output_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
+                          const char** value, size_t* value_len);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,440 @@
+// The nginx module end to end: a real nginx with the module and the real
+// filter (or the test filter), over real sockets; where the behaviour is
+// the same, one table runs against nginx and `vantomer serve` alike.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include <functional>
+#include <memory>
+
+#include "support/host_http.h"
+#include "support/host_process.h"
+#include "support/nginx_process.h"
+#include "support/paths.h"
+#include "support/redis_server.h"
+
+namespace vantomer::test {
+namespace {
+
+using namespace std::chrono_literals;
+using After = TestUpstream::After;
+
+const std::string kIMode = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
+const std::string kPc = "Mozilla/5.0 (X11; Linux x86_64)";
+const std::string kPageType = "text/x-telmark; charset=UTF-8";
+const std::string kSjisType = "application/xhtml+xml; charset=Shift_JIS";
+const std::string kSjisA = "\x82\xA0";
+const std::string kSjisSun = "\x90\xB0";
+const std::string kPage =
+    "<html><body><p>あ<k-emoji num=\"1\"/></p><a href=\"next.tm\">next</a></body></html>";
+
+bool contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+std::string exampleSettings() { return readFile(sourceDir() + "/examples/Vantomer.setting"); }
+std::string exampleEmoji() { return readFile(sourceDir() + "/examples/Emoji.setting"); }
+
+// A site behind either host: a directory (www/ of the site's own folder) or
+// an upstream, with the example settings.
+struct Site {
+  virtual ~Site() = default;
+  virtual unsigned port() const = 0;
+  virtual std::string name() const = 0;
+};
+
+struct ServeSite : Site {
+  ServeSite(const std::function<void(const ServerDir&)>& files, const std::string& upstream,
+            const std::string& module = modulePath())
+      : port_(freePort()) {
+    const std::string copy = dir.copy(module, "module/vantomer.so");
+    dir.write("module/Vantomer.setting", exampleSettings());
+    dir.write("module/Emoji.setting", exampleEmoji());
+    files(dir);
+    std::vector<std::string> args = {
+        "serve",     "--module", copy, "--listen", "127.0.0.1:" + std::to_string(port_),
+        "--threads", "2"};
+    if (upstream.empty()) {
+      args.insert(args.end(), {"--root", dir.file("www"), "--mime", ".tm=" + kPageType});
+    } else {
+      args.insert(args.end(), {"--upstream", upstream});
+    }
+    process = std::make_unique<ChildProcess>(hostPath(), args, dir.path());
+    started = process->waitForPort(port_);
+  }
+  unsigned port() const override { return port_; }
+  std::string name() const override { return "vantomer serve"; }
+
+  ServerDir dir;
+  unsigned port_;
+  std::unique_ptr<ChildProcess> process;
+  bool started = false;
+};
+
+std::string proxyConfig(const std::string& upstream) {
+  return "    location / {\n      proxy_pass " + upstream +
+         ";\n      proxy_http_version 1.1;\n      proxy_set_header Connection \"\";\n"
+         "      proxy_set_header Accept-Encoding \"\";\n    }\n";
+}
+
+struct NginxSite : Site {
+  NginxSite(const std::function<void(const ServerDir&)>& files, const std::string& upstream,
+            const std::string& module = modulePath())
+      : host(module, exampleSettings(), exampleEmoji()) {
+    files(host.dir);
+    const std::string server =
+        upstream.empty() ? "    root " + host.dir.file("www") +
+                               ";\n    index index.tm index.html;\n    types { \"" + kPageType +
+                               "\" tm; text/html html; "
+                               "text/plain txt; application/octet-stream bin; }\n"
+                         : proxyConfig(upstream);
+    started = host.start(host.configuration(server));
+  }
+  unsigned port() const override { return host.port; }
+  std::string name() const override { return "nginx"; }
+
+  NginxHost host;
+  bool started = false;
+};
+
+std::string logOf(const Site& site) {
+  const auto* nginx = dynamic_cast<const NginxSite*>(&site);
+  return nginx ? nginx->host.errorLog() : "";
+}
+
+bool nginxReady() { return !nginxModulePath().empty() && !nginxPath().empty(); }
+
+#define REQUIRE_NGINX() \
+  if (!nginxReady()) GTEST_SKIP() << "nginx or the nginx module is not built"
+
+std::string upstreamUrl(const TestUpstream& upstream) {
+  return "http://127.0.0.1:" + std::to_string(upstream.port());
+}
+
+void writePages(const ServerDir& dir) {
+  dir.write("www/page.tm", kPage);
+  dir.write("www/plain.html", "<p>plain</p>");
+  dir.write("www/sub/index.tm", kPage);
+  dir.write("www/plain.txt", "plain text");
+}
+
+TEST(NginxModule, FilterThatDoesNotLoadFailsTheTestAndTheStart) {
+  REQUIRE_NGINX();
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&xmlReadMemory), &info), 0);
+  const std::string testFilter = std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so";
+  struct Case {
+    std::string module;
+    std::map<std::string, std::string> env;
+    std::string message;
+  } cases[] = {
+      {"/nonexistent/vantomer.so", {}, "cannot load the filter module"},
+      {"/etc/hostname", {}, "cannot load the filter module"},
+      {info.dli_fname, {}, "does not export GetFilterVersion, HttpFilterProc, TerminateFilter"},
+      {testFilter, {{"VANTOMER_TESTFILTER_REFUSE", "1"}}, "GetFilterVersion returned FALSE"},
+  };
+  for (const Case& c : cases) {
+    NginxHost host(modulePath(), exampleSettings(), exampleEmoji());
+    host.filterPath = c.module;
+    const std::string conf = host.configuration("");
+    const std::string file = host.dir.write("nginx.conf", conf);
+    ChildProcess tested(nginxPath(), {"-t", "-e", "stderr", "-p", host.dir.path(), "-c", file},
+                        host.dir.path(), c.env);
+    const auto status = tested.wait(20s);
+    ASSERT_TRUE(status) << c.module;
+    EXPECT_NE(*status, 0) << c.module;
+    EXPECT_TRUE(contains(tested.err(), c.message)) << c.module << ": " << tested.err();
+    EXPECT_TRUE(contains(tested.err(), "vantomer_filter \"" + c.module)) << tested.err();
+    ASSERT_FALSE(host.start(conf, c.env)) << c.module;
+    EXPECT_TRUE(contains(host.process->err() + host.errorLog(), c.message)) << c.module;
+  }
+}
+
+TEST(BothHosts, DirectoryPagesAreConvertedOrPassedAlike) {
+  REQUIRE_NGINX();
+  ServeSite serve(writePages, "");
+  NginxSite nginx(writePages, "");
+  ASSERT_TRUE(serve.started);
+  ASSERT_TRUE(nginx.started) << nginx.host.errorLog();
+  struct Case {
+    std::string url;
+    std::string agent;
+    int status;
+    std::string type;
+    std::vector<std::string> body;
+  } cases[] = {
+      {"/page.tm", kIMode, 200, kSjisType, {kSjisA, "next.tm"}},
+      {"/page.tm", kPc, 200, "text/html; charset=UTF-8", {"あ"}},
+      {"/sub/", kIMode, 200, kSjisType, {kSjisA}},
+      {"/plain.html?x=1", kIMode, 200, "text/html", {"<p>plain</p>"}},
+      {"/missing.tm", kIMode, 404, "", {}},
+  };
+  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+    for (const Case& c : cases) {
+      const std::string what = site->name() + " " + c.url + " " + c.agent;
+      auto response = fetch(site->port(), c.url, {{"User-Agent", c.agent}});
+      ASSERT_TRUE(response) << what;
+      EXPECT_EQ(response->status, c.status) << what;
+      if (!c.type.empty()) {
+        EXPECT_EQ(response->header("Content-Type"), c.type) << what;
+      }
+      EXPECT_EQ(response->header("Content-Length"), std::to_string(response->body.size())) << what;
+      for (const std::string& part : c.body)
+        EXPECT_TRUE(contains(response->body, part)) << what << ": " << response->body;
+    }
+  }
+  // The converted page is the same byte for byte from either host.
+  EXPECT_EQ(fetch(serve.port(), "/page.tm", {{"User-Agent", kIMode}})->body,
+            fetch(nginx.port(), "/page.tm", {{"User-Agent", kIMode}})->body);
+}
+
+TEST(BothHosts, KeepAliveConnectionCarriesHeldAndPassedResponses) {
+  REQUIRE_NGINX();
+  ServeSite serve(writePages, "");
+  NginxSite nginx(writePages, "");
+  ASSERT_TRUE(serve.started && nginx.started);
+  struct Step {
+    std::string method;
+    std::string url;
+    int status;
+    std::string body;
+  } steps[] = {
+      {"GET", "/page.tm", 200, kSjisA},
+      {"GET", "/plain.txt", 200, "plain text"},
+      {"HEAD", "/page.tm", 200, ""},
+      {"GET", "/none", 404, ""},
+      {"GET", "/page.tm", 200, kSjisA},
+      {"HEAD", "/plain.txt", 200, ""},
+      {"GET", "/plain.txt", 200, "plain text"},
+  };
+  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+    HttpConnection connection(site->port());
+    for (const Step& s : steps) {
+      const std::string what = site->name() + " " + s.method + " " + s.url;
+      ASSERT_TRUE(connection.send(requestText(s.method, s.url, {{"User-Agent", kIMode}})));
+      auto response = connection.read(s.method == "HEAD");
+      ASSERT_TRUE(response) << what;
+      EXPECT_EQ(response->status, s.status) << what;
+      if (s.method == "HEAD")
+        EXPECT_TRUE(response->body.empty()) << what;
+      else
+        EXPECT_TRUE(contains(response->body, s.body)) << what;
+    }
+    EXPECT_TRUE(connection.pending().empty()) << site->name();
+    EXPECT_FALSE(connection.closedByPeer(200ms)) << site->name();
+  }
+}
+
+TEST(NginxModule, LargeFileThatIsNotHeldPassesThroughUntouched) {
+  REQUIRE_NGINX();
+  std::string big(20 * 1024 * 1024, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 8);
+  NginxSite nginx([&](const ServerDir& dir) { dir.write("www/big.bin", big); }, "");
+  ASSERT_TRUE(nginx.started);
+  auto response = fetch(nginx.port(), "/big.bin", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(response) << nginx.host.errorLog();
+  EXPECT_EQ(response->status, 200);
+  EXPECT_EQ(response->header("Content-Type"), "application/octet-stream");
+  ASSERT_EQ(response->body.size(), big.size());
+  EXPECT_TRUE(response->body == big);
+}
+
+TEST(NginxModule, Http2ClientWithPriorKnowledgeGetsTheConvertedPage) {
+  REQUIRE_NGINX();
+  if (runProgram("curl", {"--version"}).status != 0) GTEST_SKIP() << "no curl binary";
+  NginxSite nginx(writePages, "");
+  ASSERT_TRUE(nginx.started);
+  const std::string url = "http://127.0.0.1:" + std::to_string(nginx.host.h2Port) + "/page.tm";
+  const CommandResult head = runProgram(
+      "curl", {"-s", "-D", "-", "-o", "/dev/null", "--http2-prior-knowledge", "-A", kIMode, url});
+  ASSERT_EQ(head.status, 0) << head.err;
+  EXPECT_TRUE(head.out.starts_with("HTTP/2 200")) << head.out;
+  EXPECT_TRUE(contains(head.out, "content-type: " + kSjisType)) << head.out;
+  const CommandResult body =
+      runProgram("curl", {"-s", "--http2-prior-knowledge", "-A", kIMode, url});
+  EXPECT_EQ(body.out, fetch(nginx.port(), "/page.tm", {{"User-Agent", kIMode}})->body);
+  EXPECT_TRUE(contains(head.out, "content-length: " + std::to_string(body.out.size())));
+}
+
+TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
+  REQUIRE_NGINX();
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/chunked.tm") {
+      TestUpstream::write(
+          fd, "HTTP/1.1 200 OK\r\nContent-Type: " + kPageType +
+                  "\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n" + kPage.substr(0, 16) + "\r\n" +
+                  [] {
+                    char size[16];
+                    std::snprintf(size, sizeof size, "%zx", kPage.size() - 16);
+                    return std::string(size);
+                  }() +
+                  "\r\n" + kPage.substr(16) + "\r\n0\r\n\r\n");
+    } else if (r.url == "/dir/moved") {
+      TestUpstream::write(fd, TestUpstream::response(302, kPageType, "<html><body/></html>",
+                                                     {{"Location", "next.tm"}}));
+    } else if (r.url == "/login") {
+      TestUpstream::write(
+          fd, TestUpstream::response(200, kPageType,
+                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+    } else if (r.url == "/plain.txt") {
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "plain from upstream"));
+    } else {
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain",
+                                                     "cookie=" + r.header("Cookie").value_or("")));
+    }
+    return After::KeepOpen;
+  });
+  auto none = [](const ServerDir&) {};
+  ServeSite serve(none, upstreamUrl(upstream));
+  NginxSite nginx(none, upstreamUrl(upstream));
+  ASSERT_TRUE(serve.started && nginx.started);
+
+  std::map<std::string, std::vector<HttpResponse>> seen;
+  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+    const std::string name = site->name();
+    auto converted = fetch(site->port(), "/chunked.tm", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(converted) << name;
+    EXPECT_EQ(converted->header("Content-Type"), kSjisType) << name;
+    EXPECT_EQ(converted->header("Content-Length"), std::to_string(converted->body.size())) << name;
+    EXPECT_TRUE(contains(converted->body, kSjisA)) << name;
+    auto plain = fetch(site->port(), "/plain.txt", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(plain) << name;
+    EXPECT_EQ(plain->body, "plain from upstream") << name;
+
+    auto moved = fetch(site->port(), "/dir/moved", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(moved) << name;
+    EXPECT_EQ(moved->status, 302) << name;
+    const std::string location = moved->header("Location").value_or("");
+    EXPECT_TRUE(location.ends_with("/dir/next.tm")) << name << ": " << location;
+
+    // The login's cookie comes back through the key in the marked link.
+    auto login = fetch(site->port(), "/login", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(login) << name;
+    const std::size_t start = login->body.find("/member/(=");
+    ASSERT_NE(start, std::string::npos) << name << ": " << login->body;
+    const std::string link = login->body.substr(start, login->body.find('"', start) - start);
+    auto member = fetch(site->port(), link, {{"User-Agent", kIMode}});
+    ASSERT_TRUE(member) << name << " " << link << " " << logOf(*site);
+    EXPECT_TRUE(member->body.starts_with("cookie=session=s3cret")) << name << ": " << member->body;
+    EXPECT_EQ(upstream.requests().back().url, "/member/home") << name;
+    auto other = fetch(site->port(), link, {{"User-Agent", "DoCoMo/2.0 N905i"}});
+    ASSERT_TRUE(other) << name;
+    EXPECT_EQ(other->body, "cookie=") << name;
+    seen[name] = {*converted, *moved};
+  }
+  EXPECT_EQ(seen["nginx"][0].body, seen["vantomer serve"][0].body);
+  EXPECT_EQ(seen["nginx"][1].header("Location"), seen["vantomer serve"][1].header("Location"));
+}
+
+TEST(NginxModule, FilterSeesTheInterfaceItIsPromised) {
+  REQUIRE_NGINX();
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/held")
+      TestUpstream::write(fd,
+                          "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\n"
+                          "Content-Length: 5\r\n\r\nhello");
+    else
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "ok"));
+    return After::KeepOpen;
+  });
+  NginxSite nginx([](const ServerDir&) {}, upstreamUrl(upstream),
+                  std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
+  ASSERT_TRUE(nginx.started);
+  const std::string port = std::to_string(nginx.port());
+
+  HttpConnection first(nginx.port());
+  first.send(
+      requestText("GET", "/rewrite/x?q=1", {{"User-Agent", "agent/1"}, {"X-Replace-Me", "a"}}));
+  ASSERT_TRUE(first.read());
+  UpstreamRequest seen = upstream.requests().back();
+  EXPECT_EQ(seen.url, "/x?q=1");
+  EXPECT_EQ(seen.header("X-Replace-Me"), "replaced");
+  const std::string probe =
+      "header-small=FALSE;header-size=15;url-length=14;var-small=FALSE;var-size=11";
+  EXPECT_EQ(seen.header("X-Filter-Probe"), probe);
+  EXPECT_EQ(seen.header("X-Filter-Vars"),
+            "URL=/x|QUERY_STRING=q=1|REQUEST_METHOD=GET|HTTPS=off|SERVER_PORT=" + port +
+                "|SERVER_NAME=127.0.0.1|SERVER_PROTOCOL=HTTP/1.1|REMOTE_ADDR=127.0.0.1"
+                "|HTTP_HOST=127.0.0.1|HTTP_USER_AGENT=agent/1|HTTP_X_FILTER_PROBE=" +
+                probe);
+  EXPECT_EQ(seen.header("X-Filter-Request"), "1");
+
+  // The slot of the connection lives on; the held head is what a client
+  // would have received, and the filter's own answer is framed by nginx.
+  first.send(requestText("GET", "/held"));
+  auto held = first.read();
+  ASSERT_TRUE(held);
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "2");
+  EXPECT_TRUE(contains(held->body, "HTTP/1.1 200 OK\r\n")) << held->body;
+  EXPECT_TRUE(contains(held->body, "Content-Type: text/x-hold\r\n")) << held->body;
+  EXPECT_TRUE(held->body.ends_with("\r\n\r\nhello")) << held->body;
+  EXPECT_EQ(held->header("X-Scratch"), "intact");
+  first.send(requestText("GET", "/again"));
+  ASSERT_TRUE(first.read());
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "3");
+
+  ASSERT_TRUE(fetch(nginx.port(), "/other"));
+  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "1");
+}
+
+TEST(NginxModule, OffInAServerLeavesItsResponsesAlone) {
+  REQUIRE_NGINX();
+  NginxHost host(modulePath(), exampleSettings(), exampleEmoji());
+  writePages(host.dir);
+  ASSERT_TRUE(
+      host.start(host.configuration("    vantomer_filter off;\n    root " + host.dir.file("www") +
+                                    ";\n    types { \"" + kPageType + "\" tm; }\n")))
+      << host.errorLog();
+  auto response = fetch(host.port, "/page.tm", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->header("Content-Type"), kPageType);
+  EXPECT_EQ(response->body, kPage);
+}
+
+TEST(NginxModule, WorkersShareLoginsThroughTheRedisStock) {
+  REQUIRE_NGINX();
+  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  RedisServer redis;
+  ASSERT_TRUE(redis.start()) << redis.log();
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/login")
+      TestUpstream::write(
+          fd, TestUpstream::response(200, kPageType,
+                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+    else
+      TestUpstream::write(fd, TestUpstream::response(200, "text/plain",
+                                                     "cookie=" + r.header("Cookie").value_or("")));
+    return After::KeepOpen;
+  });
+  std::string settings = exampleSettings();
+  settings.replace(settings.find("<Vantomer>"), 10,
+                   "<Vantomer><CookieStockerRedis>" + redis.url() + "</CookieStockerRedis>");
+  NginxHost host(modulePath(), settings, exampleEmoji());
+  host.reusePort = true;
+  ASSERT_TRUE(host.start(host.configuration(
+      proxyConfig(upstreamUrl(upstream)) + "    add_header X-Worker $pid always;\n", "", 2)))
+      << host.errorLog();
+
+  auto login = fetch(host.port, "/login", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(login);
+  const std::string worker = login->header("X-Worker").value_or("");
+  const std::size_t start = login->body.find("/member/(=");
+  ASSERT_NE(start, std::string::npos) << login->body;
+  const std::string link = login->body.substr(start, login->body.find('"', start) - start);
+  // New connections until one lands on the other worker.
+  bool otherWorker = false;
+  for (int i = 0; i < 100 && !otherWorker; ++i) {
+    auto member = fetch(host.port, link, {{"User-Agent", kIMode}});
+    ASSERT_TRUE(member);
+    EXPECT_TRUE(member->body.starts_with("cookie=session=s3cret")) << member->body;
+    otherWorker = member->header("X-Worker").value_or(worker) != worker;
+  }
+  EXPECT_TRUE(otherWorker) << "every connection went to worker " << worker;
+}
+
+}  // namespace
+}  // namespace vantomer::test
