@@ -66,8 +66,14 @@ return key
 const std::string kLookupDigest = sha1Hex(kLookupScript);
 const std::string kCaptureDigest = sha1Hex(kCaptureScript);
 
+// Built by appending: GCC's optimiser warns (falsely) about "c" + string.
 std::string cookieField(const StockedCookie& cookie) {
-  return "c" + std::to_string(cookie.name.size()) + ":" + cookie.name + cookie.path;
+  std::string field = "c";
+  field += std::to_string(cookie.name.size());
+  field += ':';
+  field += cookie.name;
+  field += cookie.path;
+  return field;
 }
 
 std::string cookieValue(const StockedCookie& cookie) {
