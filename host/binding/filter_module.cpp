@@ -93,6 +93,13 @@ BOOL FilterModule::terminate() {
   return terminateResult_;
 }
 
+BOOL FilterModule::reload() {
+  if (loaded()) terminate();
+  versionCalled_ = false;
+  terminateCalled_ = false;
+  return getFilterVersion();
+}
+
 void* FilterModule::symbol(const char* name) const {
   return handle_ ? dlsym(handle_, name) : nullptr;
 }

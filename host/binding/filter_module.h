@@ -54,6 +54,10 @@ class FilterModule {
 
   // Calls TerminateFilter the first time; later calls give its first result.
   BOOL terminate();
+  // TerminateFilter, then GetFilterVersion anew: the filter reads its files
+  // again and keeps what it keeps across loads. No notification may run
+  // meanwhile.
+  BOOL reload();
   // A symbol of the shared object; null for an in-process module.
   void* symbol(const char* name) const;
 

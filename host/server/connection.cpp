@@ -1,5 +1,7 @@
 #include "server/connection.h"
 
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/this_coro.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
@@ -365,6 +367,21 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   // The framer above still knows it as HEAD and drops the body.
   if (request.method == "HEAD" && shared_.application.headAsGet()) request.method = "GET";
   exchange_ = &x;
+  // While the filter reloads, new requests wait; the count lets the reload
+  // know when the requests inside have finished.
+  struct InFilter {
+    std::atomic<int>& count;
+    ~InFilter() { --count; }
+  };
+  for (;;) {
+    ++shared_.inFilter;
+    if (!shared_.filterClosed) break;
+    --shared_.inFilter;
+    asio::steady_timer pause(co_await asio::this_coro::executor, std::chrono::milliseconds(2));
+    error_code ignored;
+    co_await pause.async_wait(awaitWith(ignored));
+  }
+  InFilter inside{shared_.inFilter};
   filter.beginRequest(request);
   std::string noBody;
   bool keep = co_await respond(filter, request, bodyUnread ? noBody : parser.get().body(), info, x);

@@ -34,6 +34,10 @@ struct ServerShared {
   // Where a held response is converted: long conversions must not stall the
   // other connections of an I/O thread.
   asio::any_io_executor workers;
+  // Requests between their first and last notification, and whether new
+  // ones must wait (a reload of the filter is under way).
+  std::atomic<int> inFilter{0};
+  std::atomic<bool> filterClosed{false};
 };
 
 class Connection {

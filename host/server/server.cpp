@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+#include "server/reload.h"
+
 namespace vantomer::host {
 namespace {
 
@@ -271,10 +273,23 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       return 1;
     }
 
-    asio::signal_set signals(io, SIGINT, SIGTERM);
-    std::function<void(const error_code&, int)> onSignal = [&](const error_code& ec, int) {
+    asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);
+    // SIGHUP reads the filter's files anew, off the I/O threads: it waits
+    // for the requests inside the filter.
+    std::thread reloader;
+    std::atomic<bool> reloading{false};
+    std::function<void(const error_code&, int)> onSignal = [&](const error_code& ec, int number) {
       if (ec) return;
-      server.stop();
+      if (number != SIGHUP) {
+        server.stop();
+      } else if (!shared->stopping && !reloading.exchange(true)) {
+        if (reloader.joinable()) reloader.join();
+        reloader = std::thread([&] {
+          reloadFilter(*module, *shared,
+                       std::chrono::duration_cast<std::chrono::milliseconds>(options.grace));
+          reloading = false;
+        });
+      }
       signals.async_wait(onSignal);
     };
     signals.async_wait(onSignal);
@@ -289,6 +304,7 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       pool.emplace_back([context = contexts[i].get()] { context->run(); });
     io.run();
     for (std::thread& t : pool) t.join();
+    if (reloader.joinable()) reloader.join();
     workers.stop();
     workers.join();
     application->close();

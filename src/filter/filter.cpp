@@ -11,6 +11,13 @@ static_assert(kMaxCookieHeader + 1 == kCookieBuffer,
               "a restored Cookie header is bounded by what a request's own may hold");
 
 bool Filter::load(const std::string& directory, std::string* problem) {
+  // A later load reads the files anew rather than over what the last one
+  // left (the emoji table keeps the first text of a number); the stocked
+  // cookies stay.
+  emojiTable_.clear();
+  input_ = InputCoordinator();
+  settings_ = FilterSettings();
+  cookieStocker_.timeoutMinutes = CookieStocker().timeoutMinutes;
   const HRESULT settings = loadSettings(
       sys::pathCombine(directory, "Vantomer.setting"),
       SettingsTargets{settings_, input_, profiles_, cookieStocker_.timeoutMinutes}, problem);
