@@ -285,8 +285,12 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       } else if (!shared->stopping && !reloading.exchange(true)) {
         if (reloader.joinable()) reloader.join();
         reloader = std::thread([&] {
-          reloadFilter(*module, *shared,
-                       std::chrono::duration_cast<std::chrono::milliseconds>(options.grace));
+          // New requests wait at most this long; a reload that would need
+          // longer is postponed rather than stall the site.
+          const auto patience = std::min<std::chrono::milliseconds>(
+              std::chrono::duration_cast<std::chrono::milliseconds>(options.grace),
+              std::chrono::seconds(2));
+          reloadFilter(*module, *shared, patience);
           reloading = false;
         });
       }
