@@ -106,12 +106,12 @@ TEST_P(OutOfMemory, EveryFailingAllocationEndsInOneResponse) {
     host.hold(app);
     ASSERT_NE(host.context().pFilterContext, nullptr);
 
-    failures = 0;
-    persistentFailure = GetParam();
-    allocationsLeft = failAt;
+    failures() = 0;
+    persistentFailure() = GetParam();
+    allocationsLeft() = failAt;
     const DWORD status = host.connection->endOfRequest();
-    allocationsLeft = -1;
-    completed = failures == 0;
+    allocationsLeft() = -1;
+    completed = failures() == 0;
 
     EXPECT_EQ(status, DWORD{SF_STATUS_REQ_NEXT_NOTIFICATION});
     EXPECT_EQ(host.context().pFilterContext, nullptr);
@@ -150,10 +150,10 @@ TEST_F(OutOfMemory, WhileCapturingTheRestIsWithheld) {
     host.startHolding();
     std::string blocks[] = {head, std::string(5000, 'x'), "<html/>"};
     for (int i = 0; i < 3; ++i) {
-      persistentFailure = false;
-      allocationsLeft = i == failingBlock ? 0 : -1;
+      persistentFailure() = false;
+      allocationsLeft() = i == failingBlock ? 0 : -1;
       EXPECT_EQ(host.send(blocks[i]), 0u);
-      allocationsLeft = -1;
+      allocationsLeft() = -1;
     }
     host.connection->endOfRequest();
     EXPECT_EQ(host.output, expectedHead + kOutOfMemoryText);

@@ -29,14 +29,14 @@ namespace vantomer {
 namespace {
 
 void failAt(long n) {
-  failures = 0;
-  allocationsLeft = n;
+  failures() = 0;
+  allocationsLeft() = n;
 }
 
 // Stops failing; true when nothing failed, that is the sweep is complete.
 bool stopFailing() {
-  allocationsLeft = -1;
-  return failures == 0;
+  allocationsLeft() = -1;
+  return failures() == 0;
 }
 
 int openDescriptors() {

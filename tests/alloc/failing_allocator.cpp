@@ -5,24 +5,29 @@
 
 namespace vantomer::test {
 
-thread_local long allocationsLeft = -1;
-thread_local bool persistentFailure = false;
-thread_local long failures = 0;
-
 namespace {
 
+thread_local long tAllocationsLeft = -1;
+thread_local bool tPersistentFailure = false;
+thread_local long tFailures = 0;
+
 void* allocate(std::size_t size) {
-  if (allocationsLeft == 0) {
-    ++failures;
-    if (!persistentFailure) allocationsLeft = -1;
+  if (tAllocationsLeft == 0) {
+    ++tFailures;
+    if (!tPersistentFailure) tAllocationsLeft = -1;
     throw std::bad_alloc();
   }
-  if (allocationsLeft > 0) --allocationsLeft;
+  if (tAllocationsLeft > 0) --tAllocationsLeft;
   if (void* memory = std::malloc(size ? size : 1)) return memory;
   throw std::bad_alloc();
 }
 
 }  // namespace
+
+long& allocationsLeft() { return tAllocationsLeft; }
+bool& persistentFailure() { return tPersistentFailure; }
+long& failures() { return tFailures; }
+
 }  // namespace vantomer::test
 
 void* operator new(std::size_t size) { return vantomer::test::allocate(size); }

@@ -5,11 +5,12 @@
 
 namespace vantomer::test {
 
-// Allocations on this thread: the one numbered allocationsLeft (from 0)
-// throws std::bad_alloc, and with persistentFailure every one after it too;
-// -1 fails none. failures counts what was failed.
-extern thread_local long allocationsLeft;
-extern thread_local bool persistentFailure;
-extern thread_local long failures;
+// Allocations on this thread: the one numbered allocationsLeft() (from 0)
+// throws std::bad_alloc, and with persistentFailure() every one after it
+// too; -1 fails none. failures() counts what was failed. Functions rather
+// than variables: a thread_local shared across files trips the sanitizers.
+long& allocationsLeft();
+bool& persistentFailure();
+long& failures();
 
 }  // namespace vantomer::test
