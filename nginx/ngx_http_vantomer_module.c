@@ -343,6 +343,25 @@ ngx_http_vantomer_request_cleanup(void *data)
     vc->mode = VTM_NONE;
 }
 
+/* A buffer of the pool holding a copy of the bytes; an empty one for none. */
+static ngx_buf_t *
+vtm_copy_buf(ngx_pool_t *pool, const void *bytes, size_t len)
+{
+    ngx_buf_t *b = ngx_calloc_buf(pool);
+    if (b == NULL || len == 0) {
+        return b;
+    }
+    b->start = ngx_pnalloc(pool, len);
+    if (b->start == NULL) {
+        return NULL;
+    }
+    ngx_memcpy(b->start, bytes, len);
+    b->pos = b->start;
+    b->last = b->end = b->start + len;
+    b->memory = 1;
+    return b;
+}
+
 static ngx_int_t
 ngx_http_vantomer_emit(ngx_http_request_t *r, ngx_http_vantomer_conn_t *vc);
 
@@ -733,19 +752,9 @@ ngx_http_vantomer_emit(ngx_http_request_t *r, ngx_http_vantomer_conn_t *vc)
     if (rc == NGX_ERROR || rc > NGX_OK || r->header_only) {
         return rc;
     }
-    b = ngx_calloc_buf(r->pool);
+    b = vtm_copy_buf(r->pool, body, body_len);
     if (b == NULL) {
         return NGX_ERROR;
-    }
-    if (body_len) {
-        b->start = ngx_pnalloc(r->pool, body_len);
-        if (b->start == NULL) {
-            return NGX_ERROR;
-        }
-        ngx_memcpy(b->start, body, body_len);
-        b->pos = b->start;
-        b->last = b->end = b->start + body_len;
-        b->memory = 1;
     }
     vtm_output_clear(vc->conn);
     b->last_buf = 1;
@@ -865,19 +874,9 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
             if (len == (size_t) (b->last - b->pos) && ngx_memcmp(data, b->pos, len) == 0) {
                 continue;
             }
-            nb = ngx_calloc_buf(r->pool);
+            nb = vtm_copy_buf(r->pool, data, len);
             if (nb == NULL) {
                 return NGX_ERROR;
-            }
-            if (len) {
-                nb->start = ngx_pnalloc(r->pool, len);
-                if (nb->start == NULL) {
-                    return NGX_ERROR;
-                }
-                ngx_memcpy(nb->start, data, len);
-                nb->pos = nb->start;
-                nb->last = nb->end = nb->start + len;
-                nb->memory = 1;
             }
             nb->last_buf = b->last_buf;
             nb->last_in_chain = b->last_in_chain;

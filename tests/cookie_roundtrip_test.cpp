@@ -33,14 +33,6 @@ std::string redirectResponse(const std::string& location, const std::string& ext
          extra + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-// The key between the first pair of default marks.
-std::string keyIn(const std::string& text) {
-  const std::size_t left = text.find("(=");
-  const std::size_t right = text.find("=)", left);
-  if (left == std::string::npos || right == std::string::npos) return {};
-  return text.substr(left + 2, right - left - 2);
-}
-
 class CookieRoundTrip : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { module_ = new FilterModule(settingsFile(profileElement(".*"))); }

@@ -70,13 +70,6 @@ TEST(RequestHeaders, ConfiguredMarks) {
   }
 }
 
-std::string keyIn(const std::string& body) {
-  const std::size_t start = body.find("(=");
-  const std::size_t end = body.find("=)", start);
-  if (start == std::string::npos || end == std::string::npos) return {};
-  return body.substr(start + 2, end - start - 2);
-}
-
 TEST(RequestHeaders, StockedCookiesComeBackWithTheKey) {
   FilterModule module(defaultSettings());
   ASSERT_TRUE(module.loaded());

@@ -14,13 +14,6 @@ namespace {
 constexpr const char* kVictim = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
 constexpr const char* kAttacker = "DoCoMo/2.0 N905i(c100;TB;W24H16)";
 
-std::string keyIn(const std::string& text) {
-  const std::size_t left = text.find("(=");
-  const std::size_t right = text.find("=)", left);
-  if (left == std::string::npos || right == std::string::npos) return {};
-  return text.substr(left + 2, right - left - 2);
-}
-
 class HostileInput : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { module_ = new FilterModule(settingsFile(profileElement(".*"))); }

@@ -296,6 +296,13 @@ std::string profileElement(std::string_view uaPattern, std::string_view elements
          std::string(elements) + "</NewOutputCoordinator>";
 }
 
+std::string keyIn(const std::string& text) {
+  const std::size_t left = text.find("(=");
+  const std::size_t right = text.find("=)", left);
+  if (left == std::string::npos || right == std::string::npos) return {};
+  return text.substr(left + 2, right - left - 2);
+}
+
 std::string appResponse(std::string_view body, std::string_view contentType,
                         std::string_view extraHeaderLines) {
   std::string out = "HTTP/1.1 200 OK\r\n";

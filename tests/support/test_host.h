@@ -150,6 +150,9 @@ class Connection {
 // Content-Length equal to the bytes that follow the head, nothing else.
 ::testing::AssertionResult isOneCompleteResponse(std::string_view clientBytes);
 
+// The stock key between the first pair of default marks; empty without one.
+std::string keyIn(const std::string& text);
+
 // Text helpers for setting files and application responses.
 std::string xmlEscape(std::string_view text);
 // A settings file whose root holds the given elements.
