@@ -26,7 +26,8 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # build/vantomer_VERSION_ARCH.deb: the executable, the module and its
-# settings, the docs, the service.
+# settings, the docs, the service; and build/libnginx-mod-http-vantomer_...deb,
+# the nginx module.
 deb: build
 	@./scripts/setup.sh deb
 	@./scripts/make-deb.sh

@@ -1,5 +1,6 @@
-// The Debian package built from this build: what it installs where, which
-// files an upgrade keeps, and a service unit systemd accepts.
+// The Debian packages built from this build: what they install where, which
+// files an upgrade keeps, a service unit systemd accepts, and an nginx module
+// that the installed nginx loads with the packaged filter.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "support/host_process.h"
+#include "support/nginx_process.h"
 #include "support/telmark.h"
 
 namespace vantomer::test {
@@ -25,7 +27,9 @@ class Package : public ::testing::Test {
                                            {"BUILD=" VANTOMER_BINARY_DIR, "DEB_OUT=" + out_->path(),
                                             VANTOMER_SOURCE_DIR "/scripts/make-deb.sh"},
                                            "", 180);
-    package_ = built.status == 0 ? built.out.substr(0, built.out.find('\n')) : std::string();
+    std::istringstream paths(built.status == 0 ? built.out : "");
+    std::getline(paths, package_);
+    std::getline(paths, nginxPackage_);
     error_ = "status " + std::to_string(built.status) + ": " + built.err;
   }
   static void TearDownTestSuite() {
@@ -36,11 +40,13 @@ class Package : public ::testing::Test {
 
   static ScratchDir* out_;
   static std::string package_;
+  static std::string nginxPackage_;
   static std::string error_;
 };
 
 ScratchDir* Package::out_ = nullptr;
 std::string Package::package_;
+std::string Package::nginxPackage_;
 std::string Package::error_;
 
 TEST_F(Package, InstallsTheModuleWithItsSettingsAsConffiles) {
@@ -84,6 +90,36 @@ TEST_F(Package, TheUnitIsAcceptedAndSandboxed) {
     if (contains(line, "not executable") || contains(line, "sysinit.target")) continue;
     EXPECT_FALSE(contains(line, "vantomer.service")) << line;
   }
+}
+
+TEST_F(Package, TheNginxModuleIsEnabledTheDebianWayAndLoadsTheFilter) {
+  if (nginxModulePath().empty() || nginxPath().empty()) GTEST_SKIP() << "no nginx module built";
+  ASSERT_FALSE(nginxPackage_.empty()) << "no nginx module package";
+  const std::string fields = runProgram("dpkg-deb", {"-f", nginxPackage_}).out;
+  for (const char* field : {"Package: libnginx-mod-http-vantomer", "nginx-abi-", "vantomer (= "})
+    EXPECT_TRUE(contains(fields, field)) << field << " in\n" << fields;
+
+  ScratchDir root;
+  for (const std::string& package : {package_, nginxPackage_})
+    ASSERT_EQ(runProgram("dpkg-deb", {"-x", package, root.path()}).status, 0);
+  EXPECT_EQ(readFile(root.path() + "/usr/share/nginx/modules-available/mod-http-vantomer.conf"),
+            "load_module modules/ngx_http_vantomer_module.so;\n");
+  ScratchDir control;
+  ASSERT_EQ(runProgram("dpkg-deb", {"-e", nginxPackage_, control.path()}).status, 0);
+  EXPECT_TRUE(contains(readFile(control.path() + "/postinst"),
+                       "for confpair in mod-http-vantomer.conf:50-mod-http-vantomer.conf"));
+
+  // The stripped module under nginx -t, driving the packaged filter and settings.
+  NginxHost nginx(root.path() + "/usr/lib/vantomer/vantomer.so",
+                  readFile(root.path() + "/etc/vantomer/Vantomer.setting"),
+                  readFile(root.path() + "/etc/vantomer/Emoji.setting"));
+  std::string configuration = nginx.configuration("location / { root html; }");
+  const std::string built = "load_module " + nginxModulePath() + ";";
+  configuration.replace(
+      configuration.find(built), built.size(),
+      "load_module " + root.path() + "/usr/lib/nginx/modules/ngx_http_vantomer_module.so;");
+  const CommandResult checked = nginx.test(configuration);
+  EXPECT_EQ(checked.status, 0) << checked.err;
 }
 
 }  // namespace
