@@ -164,54 +164,6 @@ TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
   EXPECT_TRUE(contains(host.process->out(), "\"GET /page.tm HTTP/1.1\" 200 "));
 }
 
-TEST(HostServe, LargeResponseThatIsNotHeldStreamsThroughIntact) {
-  Host host;
-  std::string big(20 * 1024 * 1024, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 8);
-  host.dir.write("www/big.bin", big);
-  host.start({"--root", host.dir.file("www")});
-  auto response = fetch(host.port, "/big.bin", {{"User-Agent", kIMode}});
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->status, 200);
-  EXPECT_EQ(response->header("Content-Type"), "application/octet-stream");
-  ASSERT_EQ(response->body.size(), big.size());
-  EXPECT_TRUE(response->body == big);
-}
-
-TEST(HostServe, KeepAliveConnectionCarriesHeldAndPassedResponses) {
-  Host host;
-  host.dir.write("www/page.tm", kPage);
-  host.dir.write("www/plain.txt", "plain text");
-  host.start({"--root", host.dir.file("www"), "--mime", ".tm=" + kPageType});
-  HttpConnection connection(host.port);
-  struct Step {
-    std::string method;
-    std::string url;
-    int status;
-    std::string body;
-  } steps[] = {
-      {"GET", "/page.tm", 200, kSjisA},
-      {"GET", "/plain.txt", 200, "plain text"},
-      {"HEAD", "/page.tm", 200, ""},
-      {"GET", "/none", 404, "404 Not Found\n"},
-      {"GET", "/page.tm", 200, kSjisA},
-      {"HEAD", "/plain.txt", 200, ""},
-      {"GET", "/plain.txt", 200, "plain text"},
-  };
-  for (const Step& s : steps) {
-    ASSERT_TRUE(connection.send(requestText(s.method, s.url, {{"User-Agent", kIMode}})));
-    auto response = connection.read(s.method == "HEAD");
-    ASSERT_TRUE(response) << s.method << " " << s.url;
-    EXPECT_EQ(response->status, s.status) << s.url;
-    if (s.method == "HEAD")
-      EXPECT_TRUE(response->body.empty());
-    else
-      EXPECT_TRUE(contains(response->body, s.body)) << s.url;
-  }
-  EXPECT_TRUE(connection.pending().empty());
-  EXPECT_FALSE(connection.closedByPeer(200ms));
-}
-
 TEST(HostServe, ProxyForwardsTheRequestAndKeepsTheUpstreamFraming) {
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {
     if (r.url == "/chunked.txt") {
@@ -384,57 +336,6 @@ TEST(HostServe, OversizedOrMalformedRequestsAreRefused) {
     EXPECT_TRUE(connection.closedByPeer());
   }
   EXPECT_EQ(fetch(host.port, "/a.txt", {})->status, 200);
-}
-
-TEST(HostServe, FilterSeesTheInterfaceItIsPromised) {
-  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
-    if (r.url == "/held")
-      TestUpstream::write(fd,
-                          "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\n"
-                          "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
-    else
-      TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "ok"));
-    return After::KeepOpen;
-  });
-  Host host(std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
-  host.start({"--upstream", upstreamUrl(upstream)});
-  const std::string port = std::to_string(host.port);
-
-  HttpConnection first(host.port);
-  first.send(
-      requestText("GET", "/rewrite/x?q=1", {{"User-Agent", "agent/1"}, {"X-Replace-Me", "a"}}));
-  ASSERT_TRUE(first.read());
-  UpstreamRequest seen = upstream.requests().back();
-  EXPECT_EQ(seen.url, "/x?q=1");
-  EXPECT_EQ(seen.header("X-Replace-Me"), "replaced");
-  const std::string probe =
-      "header-small=FALSE;header-size=15;url-length=14;var-small=FALSE;var-size=11";
-  EXPECT_EQ(seen.header("X-Filter-Probe"), probe);
-  // URL shows the filter's own change; headers it set read as variables.
-  EXPECT_EQ(seen.header("X-Filter-Vars"),
-            "URL=/x|QUERY_STRING=q=1|REQUEST_METHOD=GET|HTTPS=off|SERVER_PORT=" + port +
-                "|SERVER_NAME=127.0.0.1|SERVER_PROTOCOL=HTTP/1.1|REMOTE_ADDR=127.0.0.1"
-                "|HTTP_HOST=127.0.0.1|HTTP_USER_AGENT=agent/1|HTTP_X_FILTER_PROBE=" +
-                probe);
-  EXPECT_EQ(seen.header("X-Filter-Request"), "1");
-
-  // The slot of the connection lives on; the held response is exactly what
-  // the upstream sent, and the filter's own answer keeps the connection framed.
-  first.send(requestText("GET", "/held"));
-  auto held = first.read();
-  ASSERT_TRUE(held);
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "2");
-  const std::string sent =
-      "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\nTransfer-Encoding: chunked\r\n\r\n"
-      "5\r\nhello\r\n0\r\n\r\n";
-  EXPECT_EQ(held->body.substr(held->body.find('\n') + 1), sent);
-  EXPECT_EQ(held->header("X-Scratch"), "intact");
-  first.send(requestText("GET", "/again"));
-  ASSERT_TRUE(first.read());
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "3");
-
-  ASSERT_TRUE(fetch(host.port, "/other"));
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "1");
 }
 
 TEST(HostServe, TlsListenerMarksItsRequestsSecure) {

@@ -1,11 +1,13 @@
-// The nginx module end to end: a real nginx with the module and the real
-// filter (or the test filter), over real sockets; where the behaviour is
-// the same, one table runs against nginx and `vantomer serve` alike.
+// The hosts of the filter end to end: a real nginx with the module and
+// `vantomer serve`, with the real filter (or the test filter), over real
+// sockets; where the behaviour is the same, one table runs against both
+// (against `vantomer serve` alone where the nginx module is not built).
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -43,6 +45,7 @@ struct Site {
   virtual ~Site() = default;
   virtual unsigned port() const = 0;
   virtual std::string name() const = 0;
+  virtual bool running() const = 0;
 };
 
 struct ServeSite : Site {
@@ -66,6 +69,7 @@ struct ServeSite : Site {
   }
   unsigned port() const override { return port_; }
   std::string name() const override { return "vantomer serve"; }
+  bool running() const override { return started; }
 
   ServerDir dir;
   unsigned port_;
@@ -94,6 +98,7 @@ struct NginxSite : Site {
   }
   unsigned port() const override { return host.port; }
   std::string name() const override { return "nginx"; }
+  bool running() const override { return started; }
 
   NginxHost host;
   bool started = false;
@@ -108,6 +113,21 @@ bool nginxReady() { return !nginxModulePath().empty() && !nginxPath().empty(); }
 
 #define REQUIRE_NGINX() \
   if (!nginxReady()) GTEST_SKIP() << "nginx or the nginx module is not built"
+
+// The same site behind `vantomer serve` and, where it is built, nginx.
+std::vector<std::unique_ptr<Site>> bothHosts(const std::function<void(const ServerDir&)>& files,
+                                             const std::string& upstream,
+                                             const std::string& module = modulePath()) {
+  std::vector<std::unique_ptr<Site>> sites;
+  sites.push_back(std::make_unique<ServeSite>(files, upstream, module));
+  if (nginxReady()) sites.push_back(std::make_unique<NginxSite>(files, upstream, module));
+  return sites;
+}
+
+#define REQUIRE_RUNNING(sites)                                    \
+  for (const auto& site : sites) {                                \
+    ASSERT_TRUE(site->running()) << site->name() << logOf(*site); \
+  }
 
 std::string upstreamUrl(const TestUpstream& upstream) {
   return "http://127.0.0.1:" + std::to_string(upstream.port());
@@ -153,11 +173,8 @@ TEST(NginxModule, FilterThatDoesNotLoadFailsTheTestAndTheStart) {
 }
 
 TEST(BothHosts, DirectoryPagesAreConvertedOrPassedAlike) {
-  REQUIRE_NGINX();
-  ServeSite serve(writePages, "");
-  NginxSite nginx(writePages, "");
-  ASSERT_TRUE(serve.started);
-  ASSERT_TRUE(nginx.started) << nginx.host.errorLog();
+  const auto sites = bothHosts(writePages, "");
+  REQUIRE_RUNNING(sites);
   struct Case {
     std::string url;
     std::string agent;
@@ -171,7 +188,7 @@ TEST(BothHosts, DirectoryPagesAreConvertedOrPassedAlike) {
       {"/plain.html?x=1", kIMode, 200, "text/html", {"<p>plain</p>"}},
       {"/missing.tm", kIMode, 404, "", {}},
   };
-  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+  for (const auto& site : sites) {
     for (const Case& c : cases) {
       const std::string what = site->name() + " " + c.url + " " + c.agent;
       auto response = fetch(site->port(), c.url, {{"User-Agent", c.agent}});
@@ -186,15 +203,15 @@ TEST(BothHosts, DirectoryPagesAreConvertedOrPassedAlike) {
     }
   }
   // The converted page is the same byte for byte from either host.
-  EXPECT_EQ(fetch(serve.port(), "/page.tm", {{"User-Agent", kIMode}})->body,
-            fetch(nginx.port(), "/page.tm", {{"User-Agent", kIMode}})->body);
+  if (sites.size() == 2) {
+    EXPECT_EQ(fetch(sites[0]->port(), "/page.tm", {{"User-Agent", kIMode}})->body,
+              fetch(sites[1]->port(), "/page.tm", {{"User-Agent", kIMode}})->body);
+  }
 }
 
 TEST(BothHosts, KeepAliveConnectionCarriesHeldAndPassedResponses) {
-  REQUIRE_NGINX();
-  ServeSite serve(writePages, "");
-  NginxSite nginx(writePages, "");
-  ASSERT_TRUE(serve.started && nginx.started);
+  const auto sites = bothHosts(writePages, "");
+  REQUIRE_RUNNING(sites);
   struct Step {
     std::string method;
     std::string url;
@@ -204,12 +221,12 @@ TEST(BothHosts, KeepAliveConnectionCarriesHeldAndPassedResponses) {
       {"GET", "/page.tm", 200, kSjisA},
       {"GET", "/plain.txt", 200, "plain text"},
       {"HEAD", "/page.tm", 200, ""},
-      {"GET", "/none", 404, ""},
+      {"GET", "/none", 404, "404 Not Found"},
       {"GET", "/page.tm", 200, kSjisA},
       {"HEAD", "/plain.txt", 200, ""},
       {"GET", "/plain.txt", 200, "plain text"},
   };
-  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+  for (const auto& site : sites) {
     HttpConnection connection(site->port());
     for (const Step& s : steps) {
       const std::string what = site->name() + " " + s.method + " " + s.url;
@@ -227,18 +244,19 @@ TEST(BothHosts, KeepAliveConnectionCarriesHeldAndPassedResponses) {
   }
 }
 
-TEST(NginxModule, LargeFileThatIsNotHeldPassesThroughUntouched) {
-  REQUIRE_NGINX();
+TEST(BothHosts, LargeFileThatIsNotHeldPassesThroughUntouched) {
   std::string big(20 * 1024 * 1024, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 8);
-  NginxSite nginx([&](const ServerDir& dir) { dir.write("www/big.bin", big); }, "");
-  ASSERT_TRUE(nginx.started);
-  auto response = fetch(nginx.port(), "/big.bin", {{"User-Agent", kIMode}});
-  ASSERT_TRUE(response) << nginx.host.errorLog();
-  EXPECT_EQ(response->status, 200);
-  EXPECT_EQ(response->header("Content-Type"), "application/octet-stream");
-  ASSERT_EQ(response->body.size(), big.size());
-  EXPECT_TRUE(response->body == big);
+  const auto sites = bothHosts([&](const ServerDir& dir) { dir.write("www/big.bin", big); }, "");
+  REQUIRE_RUNNING(sites);
+  for (const auto& site : sites) {
+    auto response = fetch(site->port(), "/big.bin", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(response) << site->name() << logOf(*site);
+    EXPECT_EQ(response->status, 200) << site->name();
+    EXPECT_EQ(response->header("Content-Type"), "application/octet-stream") << site->name();
+    ASSERT_EQ(response->body.size(), big.size()) << site->name();
+    EXPECT_TRUE(response->body == big) << site->name();
+  }
 }
 
 TEST(NginxModule, Http2ClientWithPriorKnowledgeGetsTheConvertedPage) {
@@ -259,7 +277,6 @@ TEST(NginxModule, Http2ClientWithPriorKnowledgeGetsTheConvertedPage) {
 }
 
 TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
-  REQUIRE_NGINX();
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {
     if (r.url == "/chunked.tm") {
       TestUpstream::write(
@@ -287,13 +304,11 @@ TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
     }
     return After::KeepOpen;
   });
-  auto none = [](const ServerDir&) {};
-  ServeSite serve(none, upstreamUrl(upstream));
-  NginxSite nginx(none, upstreamUrl(upstream));
-  ASSERT_TRUE(serve.started && nginx.started);
+  const auto sites = bothHosts([](const ServerDir&) {}, upstreamUrl(upstream));
+  REQUIRE_RUNNING(sites);
 
   std::map<std::string, std::vector<HttpResponse>> seen;
-  for (const Site* site : {static_cast<const Site*>(&serve), static_cast<const Site*>(&nginx)}) {
+  for (const auto& site : sites) {
     const std::string name = site->name();
     auto converted = fetch(site->port(), "/chunked.tm", {{"User-Agent", kIMode}});
     ASSERT_TRUE(converted) << name;
@@ -325,14 +340,21 @@ TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
     EXPECT_EQ(other->body, "cookie=") << name;
     seen[name] = {*converted, *moved};
   }
-  EXPECT_EQ(seen["nginx"][0].body, seen["vantomer serve"][0].body);
-  EXPECT_EQ(seen["nginx"][1].header("Location"), seen["vantomer serve"][1].header("Location"));
+  if (seen.size() == 2) {
+    EXPECT_EQ(seen["nginx"][0].body, seen["vantomer serve"][0].body);
+    EXPECT_EQ(seen["nginx"][1].header("Location"), seen["vantomer serve"][1].header("Location"));
+  }
 }
 
-TEST(NginxModule, FilterSeesTheInterfaceItIsPromised) {
-  REQUIRE_NGINX();
-  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
-    if (r.url == "/held")
+TEST(BothHosts, FilterSeesTheInterfaceItIsPromised) {
+  // The upstream frames the held page as each host's own test chose.
+  std::atomic<bool> chunked = false;
+  TestUpstream upstream([&](const UpstreamRequest& r, int fd) {
+    if (r.url == "/held" && chunked)
+      TestUpstream::write(fd,
+                          "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\n"
+                          "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    else if (r.url == "/held")
       TestUpstream::write(fd,
                           "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\n"
                           "Content-Length: 5\r\n\r\nhello");
@@ -340,44 +362,57 @@ TEST(NginxModule, FilterSeesTheInterfaceItIsPromised) {
       TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "ok"));
     return After::KeepOpen;
   });
-  NginxSite nginx([](const ServerDir&) {}, upstreamUrl(upstream),
-                  std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
-  ASSERT_TRUE(nginx.started);
-  const std::string port = std::to_string(nginx.port());
+  const auto sites = bothHosts([](const ServerDir&) {}, upstreamUrl(upstream),
+                               std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so");
+  REQUIRE_RUNNING(sites);
+  for (const auto& site : sites) {
+    const std::string name = site->name();
+    const bool serve = name == "vantomer serve";
+    chunked = serve;
+    const std::string port = std::to_string(site->port());
+    HttpConnection first(site->port());
+    first.send(
+        requestText("GET", "/rewrite/x?q=1", {{"User-Agent", "agent/1"}, {"X-Replace-Me", "a"}}));
+    ASSERT_TRUE(first.read()) << name;
+    UpstreamRequest seen = upstream.requests().back();
+    EXPECT_EQ(seen.url, "/x?q=1") << name;
+    EXPECT_EQ(seen.header("X-Replace-Me"), "replaced") << name;
+    const std::string probe =
+        "header-small=FALSE;header-size=15;url-length=14;var-small=FALSE;var-size=11";
+    EXPECT_EQ(seen.header("X-Filter-Probe"), probe) << name;
+    // URL shows the filter's own change; headers it set read as variables.
+    EXPECT_EQ(seen.header("X-Filter-Vars"),
+              "URL=/x|QUERY_STRING=q=1|REQUEST_METHOD=GET|HTTPS=off|SERVER_PORT=" + port +
+                  "|SERVER_NAME=127.0.0.1|SERVER_PROTOCOL=HTTP/1.1|REMOTE_ADDR=127.0.0.1"
+                  "|HTTP_HOST=127.0.0.1|HTTP_USER_AGENT=agent/1|HTTP_X_FILTER_PROBE=" +
+                  probe)
+        << name;
+    EXPECT_EQ(seen.header("X-Filter-Request"), "1") << name;
 
-  HttpConnection first(nginx.port());
-  first.send(
-      requestText("GET", "/rewrite/x?q=1", {{"User-Agent", "agent/1"}, {"X-Replace-Me", "a"}}));
-  ASSERT_TRUE(first.read());
-  UpstreamRequest seen = upstream.requests().back();
-  EXPECT_EQ(seen.url, "/x?q=1");
-  EXPECT_EQ(seen.header("X-Replace-Me"), "replaced");
-  const std::string probe =
-      "header-small=FALSE;header-size=15;url-length=14;var-small=FALSE;var-size=11";
-  EXPECT_EQ(seen.header("X-Filter-Probe"), probe);
-  EXPECT_EQ(seen.header("X-Filter-Vars"),
-            "URL=/x|QUERY_STRING=q=1|REQUEST_METHOD=GET|HTTPS=off|SERVER_PORT=" + port +
-                "|SERVER_NAME=127.0.0.1|SERVER_PROTOCOL=HTTP/1.1|REMOTE_ADDR=127.0.0.1"
-                "|HTTP_HOST=127.0.0.1|HTTP_USER_AGENT=agent/1|HTTP_X_FILTER_PROBE=" +
-                probe);
-  EXPECT_EQ(seen.header("X-Filter-Request"), "1");
+    // The slot of the connection lives on; the held head is what a client
+    // would have received (from vantomer serve: the upstream's own bytes),
+    // and the filter's own answer is framed by the host.
+    first.send(requestText("GET", "/held"));
+    auto held = first.read();
+    ASSERT_TRUE(held) << name;
+    EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "2") << name;
+    if (serve) {
+      EXPECT_EQ(held->body.substr(held->body.find('\n') + 1),
+                "HTTP/1.1 200 OK\r\nContent-Type: text/x-hold\r\nTransfer-Encoding: "
+                "chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
+    } else {
+      EXPECT_TRUE(contains(held->body, "HTTP/1.1 200 OK\r\n")) << held->body;
+      EXPECT_TRUE(contains(held->body, "Content-Type: text/x-hold\r\n")) << held->body;
+      EXPECT_TRUE(held->body.ends_with("\r\n\r\nhello")) << held->body;
+    }
+    EXPECT_EQ(held->header("X-Scratch"), "intact") << name;
+    first.send(requestText("GET", "/again"));
+    ASSERT_TRUE(first.read()) << name;
+    EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "3") << name;
 
-  // The slot of the connection lives on; the held head is what a client
-  // would have received, and the filter's own answer is framed by nginx.
-  first.send(requestText("GET", "/held"));
-  auto held = first.read();
-  ASSERT_TRUE(held);
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "2");
-  EXPECT_TRUE(contains(held->body, "HTTP/1.1 200 OK\r\n")) << held->body;
-  EXPECT_TRUE(contains(held->body, "Content-Type: text/x-hold\r\n")) << held->body;
-  EXPECT_TRUE(held->body.ends_with("\r\n\r\nhello")) << held->body;
-  EXPECT_EQ(held->header("X-Scratch"), "intact");
-  first.send(requestText("GET", "/again"));
-  ASSERT_TRUE(first.read());
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "3");
-
-  ASSERT_TRUE(fetch(nginx.port(), "/other"));
-  EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "1");
+    ASSERT_TRUE(fetch(site->port(), "/other")) << name;
+    EXPECT_EQ(upstream.requests().back().header("X-Filter-Request"), "1") << name;
+  }
 }
 
 TEST(NginxModule, OffInAServerLeavesItsResponsesAlone) {
