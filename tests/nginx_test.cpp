@@ -138,6 +138,7 @@ void writePages(const ServerDir& dir) {
   dir.write("www/plain.html", "<p>plain</p>");
   dir.write("www/sub/index.tm", kPage);
   dir.write("www/plain.txt", "plain text");
+  dir.write("www/broken.tm", "<html><body><p>unclosed</body></html>");
 }
 
 TEST(NginxModule, FilterThatDoesNotLoadFailsTheTestAndTheStart) {
@@ -187,6 +188,7 @@ TEST(BothHosts, DirectoryPagesAreConvertedOrPassedAlike) {
       {"/sub/", kIMode, 200, kSjisType, {kSjisA}},
       {"/plain.html?x=1", kIMode, 200, "text/html", {"<p>plain</p>"}},
       {"/missing.tm", kIMode, 404, "", {}},
+      {"/broken.tm", kIMode, 200, kSjisType, {"<title>ERROR</title>", "TELMARK Parse Error"}},
   };
   for (const auto& site : sites) {
     for (const Case& c : cases) {
