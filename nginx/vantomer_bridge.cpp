@@ -27,6 +27,7 @@ struct vtm_conn {
   std::string originalUrl;
   Headers originalHeaders;
   ResponseHead response;
+  std::string sentHead;
   std::string output;
   RawResponse parsed;
   bool active = false;
@@ -165,7 +166,8 @@ void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, co
                        vtm_variable_fn variables, void* data) {
   try {
     if (conn->active) vtm_request_end(conn, 1);
-    conn->request = RequestHead{};
+    // Cleared, not replaced: the buffers of the last request are reused.
+    conn->request.headers.clear();
     conn->request.method.assign(view(method, method_len));
     conn->request.url.assign(view(url, url_len));
     conn->request.version.assign(view(version, version_len));
@@ -223,7 +225,7 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
 
 void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
   try {
-    conn->response = ResponseHead{};
+    conn->response.headers.clear();
     conn->response.version = "HTTP/1.1";
     conn->response.status = static_cast<int>(status);
     conn->response.reason.assign(view(reason, reason_len));
@@ -243,13 +245,13 @@ void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, cons
 int vtm_send_response(vtm_conn* conn) {
   try {
     conn->response.format();
-    const std::string original = conn->response.raw;
+    conn->sentHead = conn->response.raw;
     conn->output.clear();
     conn->connection->sendResponse(conn->response);
     if (conn->connection->requestFinished()) return VTM_FINISHED;
     conn->connection->sendRawData(conn->response.raw);
     if (conn->connection->requestFinished()) return VTM_FINISHED;
-    if (conn->output == original) {
+    if (conn->output == conn->sentHead) {
       conn->output.clear();
       return VTM_HEAD_UNTOUCHED;
     }

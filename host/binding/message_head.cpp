@@ -1,6 +1,7 @@
 #include "binding/message_head.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace vantomer::host {
@@ -29,9 +30,14 @@ std::string_view RequestHead::query() const {
 }
 
 void ResponseHead::format() {
-  raw = version + " " + std::to_string(status) + " " + reason + "\r\n";
-  for (const Header& h : headers) raw += h.name + ": " + h.value + "\r\n";
-  raw += "\r\n";
+  // Appended in place: this runs for every response, and raw keeps its buffer.
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, status).ptr;
+  raw.clear();
+  raw.append(version).append(1, ' ').append(digits, end).append(1, ' ').append(reason);
+  raw.append("\r\n");
+  for (const Header& h : headers) raw.append(h.name).append(": ").append(h.value).append("\r\n");
+  raw.append("\r\n");
 }
 
 bool parseResponseHead(std::string_view raw, ResponseHead& head, std::string& error) {
