@@ -197,6 +197,28 @@ TEST(Limits, ConnectionsBodiesAndSlowClientsAreBounded) {
   EXPECT_EQ(last->header("Connection"), "close");
 }
 
+TEST(Limits, HalfAHeadOverTlsGets408) {
+  if (runProgram("openssl", {"version"}).status != 0) GTEST_SKIP() << "no openssl binary";
+  ServerDir keys;
+  const std::string cert = keys.file("cert.pem"), key = keys.file("key.pem");
+  ASSERT_EQ(runProgram("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                   "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out",
+                                   cert, "-days", "1", "-subj", "/CN=127.0.0.1"})
+                .status,
+            0);
+  const unsigned tlsPort = freePort();
+  Host tls({"--root", keys.path(), "--read-timeout", "1s", "--tls-cert", cert, "--tls-key", key,
+            "--tls-listen", "127.0.0.1:" + std::to_string(tlsPort)});
+  ASSERT_TRUE(tls.process->waitForPort(tlsPort));
+  // The client keeps reading after its half head: what the server sends
+  // before it closes is all there is.
+  const CommandResult client = runProgram(
+      "openssl",
+      {"s_client", "-quiet", "-ign_eof", "-connect", "127.0.0.1:" + std::to_string(tlsPort)},
+      "GET / HTTP/1.1\r\nHost: a\r\n", 10);
+  EXPECT_EQ(client.out.rfind("HTTP/1.1 408 ", 0), 0u) << client.out << client.err;
+}
+
 // Bytes that differ from block to block, so that a block lost, repeated or
 // moved shows.
 std::string pattern(std::size_t size) {
