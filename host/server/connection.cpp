@@ -452,6 +452,13 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   filter.beginRequest(request);
   bool keep = co_await respond(filter, request, body, info, x);
   exchange_ = nullptr;
+  // The filter answered the request itself: its body, never wanted, is read
+  // and dropped so that the connection can go on.
+  if (keep && !x.last && !bodyUnread && !body.finished() && !filter.closeRequested()) {
+    BodyBlock rest;
+    do rest = co_await body.next();
+    while (rest.kind == BodyBlock::Data);
+  }
 
   if (x.tracker.headDone()) {
     x.record.status = x.tracker.head().status;
