@@ -293,6 +293,13 @@ TEST(Limits, RequestBodiesStreamThroughTheProxy) {
     EXPECT_TRUE(seen.back().header(c.framing)) << c.size << " " << c.chunk;
   }
 
+  // A malformed chunk after the upstream has had the first block is still
+  // the client's fault.
+  check(proxy.port, {{"POST /c HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n"
+                      "11170\r\n" +
+                          pattern(70000) + "\r\nzz\r\n",
+                      400}});
+
   // The upstream has the first half before the client sends the second.
   HttpConnection halves(proxy.port);
   const std::string body = pattern(600000);
