@@ -238,6 +238,12 @@ std::string chunked(const std::string& body, std::size_t piece) {
   return out + "0\r\n\r\n";
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kQuarantine = true;  // freed memory stays held: peaks say nothing
+#else
+constexpr bool kQuarantine = false;
+#endif
+
 std::uint64_t peakMemory(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);)
@@ -325,6 +331,7 @@ TEST(Limits, RequestBodiesStreamThroughTheProxy) {
   EXPECT_TRUE(early.closedByPeer());
 
   // 100 MB goes through while the server holds a small part of it.
+  const std::uint64_t start = peakMemory(proxy.process->pid());
   HttpConnection large(proxy.port);
   const std::string block = pattern(1 << 20);
   large.send(requestText("POST", "/large", {{"Content-Length", std::to_string(100 << 20)}}));
@@ -335,7 +342,9 @@ TEST(Limits, RequestBodiesStreamThroughTheProxy) {
   EXPECT_EQ(done->body, std::to_string(100 << 20));
   EXPECT_EQ(upstream.requests().back().bodyDigest, digest);
   const std::uint64_t peak = peakMemory(proxy.process->pid());
-  EXPECT_LT(peak, 40u << 20) << peak;
+  if (!kQuarantine) {
+    EXPECT_LT(peak - start, 30u << 20) << start << " " << peak;
+  }
 }
 
 TEST(FilterInputs, HeldResponsesReachTheFilterSettledAndBounded) {
