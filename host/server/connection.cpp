@@ -164,27 +164,28 @@ struct Connection::RequestBody : BodySource {
   bool reading = false;
   bool interrupted = false;
   BodyBlock::Kind failure = BodyBlock::End;
-  int status = 0;  // the answer to a failed body; 0: the client is gone
+  int status = 0;                      // the answer to a failed body; 0: the client is gone
+  std::size_t blockSize = kBodyBlock;  // no larger than the body
   std::unique_ptr<char[]> block;
 };
 
 awaitable<BodyBlock> Connection::RequestBody::next() {
   if (failure != BodyBlock::End) co_return BodyBlock{failure, {}};
   if (finished()) co_return BodyBlock{BodyBlock::End, {}};
-  if (!block) block = std::make_unique_for_overwrite<char[]>(kBodyBlock);
+  if (!block) block = std::make_unique_for_overwrite<char[]>(blockSize);
   Connection& c = connection;
   const ServerLimits& limits = c.shared_.limits;
   std::size_t produced = 0;
   for (;;) {
-    if (c.inputStart_ < c.inputEnd_ && produced < kBodyBlock && !parser.is_done()) {
+    if (c.inputStart_ < c.inputEnd_ && produced < blockSize && !parser.is_done()) {
       auto& body = parser.get().body();
       body.data = block.get() + produced;
-      body.size = kBodyBlock - produced;
+      body.size = blockSize - produced;
       error_code ec;
       const std::size_t n = parser.put(
           asio::buffer(c.input_.data() + c.inputStart_, c.inputEnd_ - c.inputStart_), ec);
       c.inputStart_ += n;
-      produced = kBodyBlock - body.size;
+      produced = blockSize - body.size;
       if (ec == http::error::need_buffer) ec = {};
       if (ec && ec != http::error::need_more)
         co_return fail(statusForParseError(ec), BodyBlock::Broken);
@@ -420,10 +421,12 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
     if (!shared_.application.takesBodies()) {
       body.unread = true;
       inputStart_ = inputEnd_ = 0;
-    } else if (!reservation.grow(
-                   std::min<std::uint64_t>(length.value_or(kBodyBlock), kBodyBlock))) {
-      co_await reject(503, exchange);
-      co_return false;
+    } else {
+      body.blockSize = std::min<std::uint64_t>(length.value_or(kBodyBlock), kBodyBlock);
+      if (!reservation.grow(body.blockSize)) {
+        co_await reject(503, exchange);
+        co_return false;
+      }
     }
   }
   const bool bodyUnread = body.unread;
