@@ -10,6 +10,7 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/error.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
+#include <cstdio>
 #include <deque>
 #include <iostream>
 #include <memory>
@@ -151,12 +152,14 @@ class Pool {
 class ProxySource : public ResponseSource {
  public:
   ProxySource(std::unique_ptr<beast::tcp_stream> stream, ResponseFramer framer,
-              ResponseHead settled, std::string leftover, Pool& pool, Duration timeout)
+              ResponseHead settled, std::string leftover, Pool& pool, Duration timeout,
+              bool reusable)
       : stream_(std::move(stream)),
         framer_(std::move(framer)),
         leftover_(std::move(leftover)),
         pool_(pool),
-        timeout_(timeout) {
+        timeout_(timeout),
+        excess_(!reusable) {
     head = std::move(settled);
     release();
   }
@@ -219,7 +222,7 @@ class ProxySource : public ResponseSource {
   std::unique_ptr<char[]> buffer_;  // uninitialised: zeroing it cost more than the read
   Pool& pool_;
   Duration timeout_;
-  bool excess_ = false;
+  bool excess_ = false;  // or the request was not sent whole
 };
 
 class ProxyApplication : public Application {
@@ -227,10 +230,20 @@ class ProxyApplication : public Application {
   explicit ProxyApplication(UpstreamOptions options)
       : options_(std::move(options)), pool_(options_.maxIdle) {}
 
-  awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string& body,
+  awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, BodySource& body,
                                                      const ConnectionInfo& client) override {
-    // The head alone: the body goes out from where it is, never copied.
-    const std::string message = format(request, body, client);
+    // The first block comes before the upstream hears of the request: a body
+    // that it holds whole goes out with its length, in one write with the
+    // head, and can be sent again on a fresh connection.
+    BodyBlock first{BodyBlock::End, {}};
+    if (!body.finished()) first = co_await body.next();
+    if (first.kind != BodyBlock::Data && first.kind != BodyBlock::End) co_return nullptr;
+    const bool whole = body.finished();
+    const std::optional<std::uint64_t> length =
+        whole ? std::optional<std::uint64_t>(first.data.size()) : body.length();
+    const std::string message = format(request, length, client);
+    const std::string frame = length ? std::string() : chunkHeader(first.data.size());
+    const std::string_view frameEnd = length ? "" : "\r\n";
     const asio::any_io_executor executor = co_await asio::this_coro::executor;
     for (int attempt = 0;; ++attempt) {
       bool reused = true;
@@ -261,15 +274,30 @@ class ProxyApplication : public Application {
 
       error_code ec;
       stream->expires_after(options_.timeout);
-      const std::array<asio::const_buffer, 2> parts{asio::buffer(message), asio::buffer(body)};
+      const std::array<asio::const_buffer, 4> parts{
+          asio::buffer(message), asio::buffer(frame),
+          asio::buffer(first.data.data(), first.data.size()),
+          asio::buffer(frameEnd.data(), first.data.empty() ? 0 : frameEnd.size())};
       co_await asio::async_write(*stream, parts, awaitWith(ec));
-      const bool retry = reused && attempt == 0 && idempotent(request.method);
+      const bool retry = reused && attempt == 0 && idempotent(request.method) && whole;
       if (ec) {
         if (retry) continue;
         if (ec == beast::error::timeout)
           co_return textResponse(request, 504, "504 Gateway Timeout\n");
         logUpstream("sending the request failed: " + ec.message());
         co_return textResponse(request, 502, "502 Bad Gateway\n");
+      }
+      bool reusable = true;
+      if (!whole) {
+        const Sent sent = co_await sendRest(*stream, body, !length, ec);
+        if (sent == Sent::ClientFailed) co_return nullptr;
+        if (sent == Sent::Failed) {
+          if (ec == beast::error::timeout)
+            co_return textResponse(request, 504, "504 Gateway Timeout\n");
+          logUpstream("sending the request body failed: " + ec.message());
+          co_return textResponse(request, 502, "502 Bad Gateway\n");
+        }
+        reusable = sent == Sent::All;
       }
 
       // The whole head must arrive within the timeout.
@@ -318,7 +346,7 @@ class ProxyApplication : public Application {
           std::string leftover(buffer.get() + used, n - used);
           co_return std::make_unique<ProxySource>(std::move(stream), std::move(framer),
                                                   std::move(head), std::move(leftover), pool_,
-                                                  options_.timeout);
+                                                  options_.timeout, reusable);
         }
       }
       if (!again) co_return textResponse(request, 502, "502 Bad Gateway\n");
@@ -330,7 +358,70 @@ class ProxyApplication : public Application {
 
   std::string where() const { return options_.host + ":" + std::to_string(options_.port); }
 
-  std::string format(const RequestHead& request, const std::string& body,
+  enum class Sent { All, Answered, Failed, ClientFailed };
+
+  // The rest of the body, each block as the client sends it. The upstream
+  // may answer before it has all of it (413, say): the rest is then not
+  // sent, and the connection is not used again.
+  awaitable<Sent> sendRest(beast::tcp_stream& stream, BodySource& body, bool chunked,
+                           error_code& ec) {
+    struct Watch {
+      beast::tcp_stream* stream;
+      BodySource* body;
+      bool answered = false;
+      bool writing = false;
+    };
+    // Neither a write that the upstream no longer reads nor a client that
+    // waits for the answer may hold the answer back until a timeout.
+    auto watch = std::make_shared<Watch>(Watch{&stream, &body});
+    stream.socket().async_wait(tcp::socket::wait_read, [watch](const error_code& e) {
+      if (e || !watch->stream) return;
+      watch->answered = true;
+      error_code ignored;
+      if (watch->writing)
+        watch->stream->socket().cancel(ignored);
+      else
+        watch->body->interrupt();
+    });
+    struct Unwatch {
+      Watch& watch;
+      ~Unwatch() {
+        error_code ignored;
+        if (watch.stream) watch.stream->socket().cancel(ignored);
+        watch.stream = nullptr;
+      }
+    } unwatch{*watch};
+    for (;;) {
+      const BodyBlock block = co_await body.next();
+      if (watch->answered) co_return Sent::Answered;
+      if (block.kind != BodyBlock::Data && block.kind != BodyBlock::End)
+        co_return Sent::ClientFailed;
+      if (block.kind == BodyBlock::End && !chunked) co_return Sent::All;
+      const std::string frame = block.kind == BodyBlock::End ? "0\r\n\r\n"
+                                : chunked                    ? chunkHeader(block.data.size())
+                                                             : "";
+      const std::string_view frameEnd = chunked && block.kind == BodyBlock::Data ? "\r\n" : "";
+      const std::array<asio::const_buffer, 3> parts{
+          asio::buffer(frame), asio::buffer(block.data.data(), block.data.size()),
+          asio::buffer(frameEnd.data(), frameEnd.size())};
+      watch->writing = true;
+      stream.expires_after(options_.timeout);
+      co_await asio::async_write(stream, parts, awaitWith(ec));
+      watch->writing = false;
+      if (watch->answered) co_return Sent::Answered;
+      if (ec) co_return Sent::Failed;
+      if (block.kind == BodyBlock::End) co_return Sent::All;
+    }
+  }
+
+  static std::string chunkHeader(std::size_t size) {
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%zx\r\n", size);
+    return std::string(text, static_cast<std::size_t>(n));
+  }
+
+  // The head; the body follows with the length given, or chunked without one.
+  std::string format(const RequestHead& request, std::optional<std::uint64_t> length,
                      const ConnectionInfo& client) const {
     Headers headers = request.headers;
     // Hop-by-hop fields, and those the client named as such, stay here.
@@ -369,9 +460,11 @@ class ProxyApplication : public Application {
     if (host) headers.push_back({"X-Forwarded-Host", *host});
     // Held documents are parsed as they come: no compression.
     headers.push_back({"Accept-Encoding", "identity"});
-    if (!body.empty() || request.method == "POST" || request.method == "PUT" ||
-        request.method == "PATCH")
-      headers.push_back({"Content-Length", std::to_string(body.size())});
+    if (!length)
+      headers.push_back({"Transfer-Encoding", "chunked"});
+    else if (*length > 0 || request.method == "POST" || request.method == "PUT" ||
+             request.method == "PATCH")
+      headers.push_back({"Content-Length", std::to_string(*length)});
 
     std::string out = request.method + " " + request.url + " HTTP/1.1\r\n";
     for (const Header& h : headers) out += h.name + ": " + h.value + "\r\n";

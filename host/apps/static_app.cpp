@@ -125,7 +125,7 @@ class StaticApplication : public Application {
   }
   ~StaticApplication() override { ::close(rootFd_); }
 
-  awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, std::string&,
+  awaitable<std::unique_ptr<ResponseSource>> respond(const RequestHead& request, BodySource&,
                                                      const ConnectionInfo&) override {
     co_return serve(request);
   }

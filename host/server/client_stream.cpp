@@ -75,7 +75,8 @@ class PlainStream : public ClientStream {
 class TlsStream : public ClientStream {
  public:
   TlsStream(tcp::socket socket, ssl::context& context)
-      : stream_(beast::tcp_stream(std::move(socket)), context) {}
+      : stream_(beast::tcp_stream(std::move(socket)), context), timer_(stream_.get_executor()) {}
+  ~TlsStream() override { *alive_ = false; }
   bool secure() const override { return true; }
   tcp::socket& socket() override { return beast::get_lowest_layer(stream_).socket(); }
 
@@ -84,10 +85,26 @@ class TlsStream : public ClientStream {
     co_await stream_.async_handshake(ssl::stream_base::server, awaitWith(ec));
   }
 
+  // As on a plain connection, a read that times out is cancelled, not
+  // closed: the TLS session still carries the 408.
   awaitable<std::size_t> readSome(asio::mutable_buffer buffer, Duration timeout,
                                   error_code& ec) override {
-    beast::get_lowest_layer(stream_).expires_after(timeout);
-    co_return co_await stream_.async_read_some(buffer, awaitWith(ec));
+    beast::get_lowest_layer(stream_).expires_never();
+    expired_ = false;
+    timer_.expires_after(timeout);
+    timer_.async_wait([this, alive = alive_](const error_code& e) {
+      if (e || !*alive) return;
+      expired_ = true;
+      error_code ignored;
+      socket().cancel(ignored);
+    });
+    const std::size_t n = co_await stream_.async_read_some(buffer, awaitWith(ec));
+    timer_.cancel();
+    if (expired_ && ec == asio::error::operation_aborted) {
+      ec = beast::error::timeout;
+      co_return 0;
+    }
+    co_return n;
   }
 
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
@@ -108,6 +125,9 @@ class TlsStream : public ClientStream {
 
  private:
   ssl::stream<beast::tcp_stream> stream_;
+  asio::steady_timer timer_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool expired_ = false;
 };
 
 std::string sslError() {

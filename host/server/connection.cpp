@@ -3,9 +3,9 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/this_coro.hpp>
 #include <boost/beast/core/error.hpp>
+#include <boost/beast/http/buffer_body.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/string_body.hpp>
 #include <cstring>
 #include <iostream>
 
@@ -21,6 +21,8 @@ namespace http = beast::http;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReadBlock = 16 * 1024;
+// What one connection holds of a request body at a time.
+constexpr std::size_t kBodyBlock = 64 * 1024;
 constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr std::size_t kDrainLimit = 256 * 1024;
 constexpr Duration kDrainTime{1000};
@@ -60,8 +62,7 @@ std::string_view trim(std::string_view s) {
 // The request head as the filter and the application get it, taken when the
 // head is complete, so that chunked trailers can never join it. 0, or the
 // status that refuses the request.
-int takeHead(const http::request<http::string_body>& message, RequestHead& request,
-             AccessRecord& record) {
+int takeHead(const http::request_header<>& message, RequestHead& request, AccessRecord& record) {
   request.method = std::string(message.method_string());
   const std::string_view target = message.target();
   request.version = message.version() == 10 ? "HTTP/1.0" : "HTTP/1.1";
@@ -128,6 +129,95 @@ class BodyReservation {
 };
 
 }  // namespace
+
+// The body of the request being served, read from the client as the
+// application asks for it.
+struct Connection::RequestBody : BodySource {
+  explicit RequestBody(Connection& c) : connection(c) {}
+
+  awaitable<BodyBlock> next() override;
+  bool finished() const override { return unread || parser.is_done(); }
+  std::optional<std::uint64_t> length() const override {
+    if (unread) return 0;
+    if (parser.chunked()) return std::nullopt;
+    return parser.content_length().value_or(0);
+  }
+
+  void interrupt() override {
+    if (!reading) return;
+    interrupted = true;
+    error_code ignored;
+    connection.stream_->socket().cancel(ignored);
+  }
+
+  BodyBlock fail(int answer, BodyBlock::Kind kind) {
+    failure = kind;
+    status = answer;
+    return {kind, {}};
+  }
+
+  Connection& connection;
+  http::request_parser<http::buffer_body> parser;
+  Clock::time_point deadline;
+  bool unread = false;  // the application takes no bodies: left unread
+  bool continueSent = false;
+  bool reading = false;
+  bool interrupted = false;
+  BodyBlock::Kind failure = BodyBlock::End;
+  int status = 0;                      // the answer to a failed body; 0: the client is gone
+  std::size_t blockSize = kBodyBlock;  // no larger than the body
+  std::unique_ptr<char[]> block;
+};
+
+awaitable<BodyBlock> Connection::RequestBody::next() {
+  if (failure != BodyBlock::End) co_return BodyBlock{failure, {}};
+  if (finished()) co_return BodyBlock{BodyBlock::End, {}};
+  if (!block) block = std::make_unique_for_overwrite<char[]>(blockSize);
+  Connection& c = connection;
+  const ServerLimits& limits = c.shared_.limits;
+  std::size_t produced = 0;
+  for (;;) {
+    if (c.inputStart_ < c.inputEnd_ && produced < blockSize && !parser.is_done()) {
+      auto& body = parser.get().body();
+      body.data = block.get() + produced;
+      body.size = blockSize - produced;
+      error_code ec;
+      const std::size_t n = parser.put(
+          asio::buffer(c.input_.data() + c.inputStart_, c.inputEnd_ - c.inputStart_), ec);
+      c.inputStart_ += n;
+      produced = blockSize - body.size;
+      if (ec == http::error::need_buffer) ec = {};
+      if (ec && ec != http::error::need_more)
+        co_return fail(statusForParseError(ec), BodyBlock::Broken);
+      if (!ec && n > 0) continue;
+    }
+    // What is at hand goes on at once: the application streams it.
+    if (produced > 0) co_return BodyBlock{BodyBlock::Data, {block.get(), produced}};
+    if (parser.is_done()) co_return BodyBlock{BodyBlock::End, {}};
+    if (!continueSent) {
+      continueSent = true;
+      const auto& message = parser.get();
+      auto expect = message.find(http::field::expect);
+      if (expect != message.end() && iequalsAscii(expect->value(), "100-continue") &&
+          message.version() == 11) {
+        error_code ec;
+        co_await c.stream_->write("HTTP/1.1 100 Continue\r\n\r\n", limits.readTimeout, ec);
+        if (ec) co_return fail(0, BodyBlock::Broken);
+      }
+    }
+    // The read timeout for each read and the body timeout for all of it, so
+    // that a trickle cannot hold the connection.
+    const auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now());
+    if (left <= Duration(0)) co_return fail(408, BodyBlock::TimedOut);
+    error_code ec;
+    reading = true;
+    co_await c.readMore(std::min(left, limits.readTimeout), ec);
+    reading = false;
+    if (std::exchange(interrupted, false)) co_return BodyBlock{BodyBlock::Broken, {}};
+    if (ec == beast::error::timeout) co_return fail(408, BodyBlock::TimedOut);
+    if (ec) co_return fail(0, BodyBlock::Broken);
+  }
+}
 
 struct Connection::Exchange {
   ResponseFramer tracker;  // the response as the client gets it
@@ -267,24 +357,20 @@ awaitable<void> Connection::finish() {
 
 awaitable<bool> Connection::serveRequest(FilterConnection& filter, const ConnectionInfo& info) {
   const ServerLimits& limits = shared_.limits;
-  http::request_parser<http::string_body> parser;
+  RequestBody body(*this);
+  auto& parser = body.parser;
   parser.header_limit(static_cast<std::uint32_t>(limits.maxHeader));
   parser.body_limit(limits.maxBody);
   Exchange exchange;
   exchange.record.remoteAddress = info.remoteAddress;
   RequestHead request;
   BodyReservation reservation(shared_.bodyMemory, limits.maxBodyMemory);
-  bool headTaken = false;
-  bool bodyUnread = false;
-  bool clientKeepsAlive = false;
 
   // The head: an idle wait for its first byte, then the read timeout for the
-  // whole of it; the body: the read timeout for each read and the body
-  // timeout for all of it, so that a trickle cannot hold the connection.
+  // whole of it. The body is read later, as the application asks for it.
   bool started = inputStart_ < inputEnd_;
   Clock::time_point deadline = Clock::now() + limits.readTimeout;
-  bool continueSent = false;
-  while (!parser.is_done()) {
+  while (!parser.is_header_done()) {
     if (inputStart_ < inputEnd_) {
       error_code ec;
       const std::size_t n =
@@ -294,43 +380,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
         co_await reject(statusForParseError(ec), exchange);
         co_return false;
       }
-      if (parser.is_header_done() && !headTaken) {
-        headTaken = true;
-        const int refused = takeHead(parser.get(), request, exchange.record);
-        if (refused) {
-          co_await reject(refused, exchange);
-          co_return false;
-        }
-        // HTTP/1.0 clients would need a keep-alive header that the
-        // application's raw response may lack: one request per connection.
-        clientKeepsAlive = parser.get().version() == 11 && parser.get().keep_alive();
-        deadline = Clock::now() + limits.bodyTimeout;
-        const bool hasBody = parser.chunked() || parser.content_length().value_or(0) > 0;
-        if (hasBody && !shared_.application.takesBodies()) {
-          bodyUnread = true;
-          break;
-        }
-        if (!reservation.grow(parser.content_length().value_or(0))) {
-          co_await reject(503, exchange);
-          co_return false;
-        }
-      }
-      if (headTaken && parser.chunked() && !reservation.grow(parser.get().body().capacity())) {
-        co_await reject(503, exchange);
-        co_return false;
-      }
       if (!ec && n > 0) continue;
-    }
-    if (parser.is_header_done() && !continueSent && inputStart_ == inputEnd_) {
-      continueSent = true;
-      const auto& message = parser.get();
-      auto expect = message.find(http::field::expect);
-      if (expect != message.end() && iequalsAscii(expect->value(), "100-continue") &&
-          message.version() == 11) {
-        error_code ec;
-        co_await stream_->write("HTTP/1.1 100 Continue\r\n\r\n", limits.readTimeout, ec);
-        if (ec) co_return false;
-      }
     }
     idle_ = !started;
     if (idle_ && shared_.stopping) {
@@ -339,12 +389,11 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
     }
     Duration timeout = limits.idleTimeout;
     if (started) {
-      const auto left = std::chrono::duration_cast<Duration>(deadline - Clock::now());
-      if (left <= Duration(0)) {
+      timeout = std::chrono::duration_cast<Duration>(deadline - Clock::now());
+      if (timeout <= Duration(0)) {
         co_await reject(408, exchange);
         co_return false;
       }
-      timeout = parser.is_header_done() ? std::min(left, limits.readTimeout) : left;
     }
     error_code ec;
     co_await readMore(timeout, ec);
@@ -358,8 +407,29 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
       deadline = Clock::now() + limits.readTimeout;
     }
   }
-  if (!headTaken) co_return false;  // not reached: the parser ends after a head
-  if (bodyUnread) inputStart_ = inputEnd_ = 0;
+  const int refused = takeHead(parser.get(), request, exchange.record);
+  if (refused) {
+    co_await reject(refused, exchange);
+    co_return false;
+  }
+  // HTTP/1.0 clients would need a keep-alive header that the application's
+  // raw response may lack: one request per connection.
+  const bool clientKeepsAlive = parser.get().version() == 11 && parser.get().keep_alive();
+  body.deadline = Clock::now() + limits.bodyTimeout;
+  const auto length = parser.content_length();
+  if (parser.chunked() || length.value_or(0) > 0) {
+    if (!shared_.application.takesBodies()) {
+      body.unread = true;
+      inputStart_ = inputEnd_ = 0;
+    } else {
+      body.blockSize = std::min<std::uint64_t>(length.value_or(kBodyBlock), kBodyBlock);
+      if (!reservation.grow(body.blockSize)) {
+        co_await reject(503, exchange);
+        co_return false;
+      }
+    }
+  }
+  const bool bodyUnread = body.unread;
 
   Exchange& x = exchange;
   x.tracker = ResponseFramer(request.method == "HEAD");
@@ -383,9 +453,15 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   }
   InFilter inside{shared_.inFilter};
   filter.beginRequest(request);
-  std::string noBody;
-  bool keep = co_await respond(filter, request, bodyUnread ? noBody : parser.get().body(), info, x);
+  bool keep = co_await respond(filter, request, body, info, x);
   exchange_ = nullptr;
+  // The filter answered the request itself: its body, never wanted, is read
+  // and dropped so that the connection can go on.
+  if (keep && !x.last && !bodyUnread && !body.finished() && !filter.closeRequested()) {
+    BodyBlock rest;
+    do rest = co_await body.next();
+    while (rest.kind == BodyBlock::Data);
+  }
 
   if (x.tracker.headDone()) {
     x.record.status = x.tracker.head().status;
@@ -393,22 +469,36 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
   }
   shared_.log.write(x.record);
 
-  co_return keep&& clientKeepsAlive && !bodyUnread && !clientGone_ && !x.excess &&
-      x.tracker.done() && x.tracker.reusable() && !filter.closeRequested() && !shared_.stopping;
+  co_return keep&& clientKeepsAlive && !bodyUnread && body.finished() && !clientGone_ &&
+      !x.excess && x.tracker.done() && x.tracker.reusable() && !filter.closeRequested() &&
+      !shared_.stopping;
 }
 
 awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& request,
-                                    std::string& body, const ConnectionInfo& info, Exchange& x) {
+                                    RequestBody& body, const ConnectionInfo& info, Exchange& x) {
   filter.preprocHeaders();
   BodyBlock::Kind failure = BodyBlock::End;
+  std::unique_ptr<ResponseSource> source;
   if (!filter.requestFinished()) {
-    std::unique_ptr<ResponseSource> source;
     try {
       source = co_await shared_.application.respond(request, body, info);
     } catch (const std::exception& e) {
       std::cerr << "vantomer: the application failed: " + std::string(e.what()) + "\n";
     }
-    if (!source) source = textResponse(request, 500, "500 Internal Server Error\n");
+    // A body the client broke off is answered here, whatever the
+    // application made of it.
+    if (body.failure != BodyBlock::End) {
+      source.reset();
+      failure = body.failure;
+      if (!body.status) clientGone_ = true;
+    } else if (!source) {
+      source = textResponse(request, 500, "500 Internal Server Error\n");
+    }
+  }
+  if (source) {
+    // What the application left of the body is never read: the connection
+    // cannot carry another request.
+    if (!body.finished()) x.last = true;
     // While the server stops, keep-alive clients learn that this response
     // is the connection's last, instead of meeting a reset.
     if ((shared_.stopping || x.last) && !hasToken(source->head.headers, "Connection", "close")) {
@@ -465,7 +555,8 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
   co_await flush();
   filter.endRequest();
   if (replace) {
-    const int status = failure == BodyBlock::TimedOut ? 504 : 502;
+    int status = failure == BodyBlock::TimedOut ? 504 : 502;
+    if (body.failure != BodyBlock::End) status = body.status;
     const std::string text =
         std::to_string(status) + " " + std::string(reasonPhrase(status)) + "\n";
     error_code ec;

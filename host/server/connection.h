@@ -55,9 +55,10 @@ class Connection {
 
  private:
   struct Exchange;
+  struct RequestBody;
 
   awaitable<bool> serveRequest(FilterConnection& filter, const ConnectionInfo& info);
-  awaitable<bool> respond(FilterConnection& filter, RequestHead& request, std::string& body,
+  awaitable<bool> respond(FilterConnection& filter, RequestHead& request, RequestBody& body,
                           const ConnectionInfo& info, Exchange& exchange);
   awaitable<std::size_t> readMore(Duration timeout, error_code& ec);
   awaitable<bool> flush();

@@ -192,7 +192,13 @@ std::optional<HttpResponse> fetch(unsigned port, const std::string& url, const F
   return connection.read(method == "HEAD");
 }
 
-TestUpstream::TestUpstream(Handler handler) : handler_(std::move(handler)) {
+std::uint64_t bodyDigest(std::string_view bytes, std::uint64_t digest) {
+  for (const char c : bytes) digest = (digest ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return digest;
+}
+
+TestUpstream::TestUpstream(Handler handler, Handler atHead)
+    : handler_(std::move(handler)), atHead_(std::move(atHead)) {
   listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
   const int one = 1;
   ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -275,17 +281,56 @@ void TestUpstream::serve(int fd) {
     while (ok && (headEnd = buffer.find("\r\n\r\n")) == std::string::npos) ok = fill();
     if (!ok) break;
     UpstreamRequest request;
-    std::string line;
-    request.headers = parseFields(buffer.substr(0, headEnd), line);
-    const std::size_t space = line.find(' ');
-    request.method = line.substr(0, space);
-    request.url = line.substr(space + 1, line.rfind(' ') - space - 1);
-    const std::size_t length =
-        std::strtoul(request.header("Content-Length").value_or("0").c_str(), nullptr, 10);
-    while (ok && buffer.size() < headEnd + 4 + length) ok = fill();
+    std::string requestLine;
+    request.headers = parseFields(buffer.substr(0, headEnd), requestLine);
+    const std::size_t space = requestLine.find(' ');
+    request.method = requestLine.substr(0, space);
+    request.url = requestLine.substr(space + 1, requestLine.rfind(' ') - space - 1);
+    buffer.erase(0, headEnd + 4);
+    if (atHead_ && (after = atHead_(request, fd)) != After::KeepOpen) break;
+    // Body bytes as they come: counted, digested, kept while small.
+    auto take = [&](std::size_t n) {
+      const std::string_view bytes(buffer.data(), n);
+      bodyBytes_ += n;
+      request.bodySize += n;
+      request.bodyDigest = bodyDigest(bytes, request.bodyDigest);
+      if (request.bodySize <= UpstreamRequest::kKeptBody) request.body.append(bytes);
+      buffer.erase(0, n);
+    };
+    auto line = [&]() {
+      std::size_t end;
+      while (ok && (end = buffer.find("\r\n")) == std::string::npos) ok = fill();
+      if (!ok) return std::string();
+      std::string text = buffer.substr(0, end);
+      buffer.erase(0, end + 2);
+      return text;
+    };
+    auto bytes = [&](std::uint64_t size) {
+      while (ok && size > 0) {
+        if (buffer.empty() && !(ok = fill())) break;
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, buffer.size()));
+        take(n);
+        size -= n;
+      }
+    };
+    if (iequal(request.header("Transfer-Encoding").value_or(""), "chunked")) {
+      for (;;) {
+        const std::uint64_t size = std::strtoull(line().c_str(), nullptr, 16);
+        if (!ok) break;
+        if (size == 0) {
+          while (ok && !line().empty()) {
+          }
+          break;
+        }
+        bytes(size);
+        line();
+      }
+    } else {
+      bytes(std::strtoull(request.header("Content-Length").value_or("0").c_str(), nullptr, 10));
+    }
     if (!ok) break;
-    request.body = buffer.substr(headEnd + 4, length);
-    buffer.erase(0, headEnd + 4 + length);
+    if (request.bodySize > UpstreamRequest::kKeptBody) request.body.clear();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(request);

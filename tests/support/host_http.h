@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -67,24 +69,35 @@ struct UpstreamRequest {
   std::string method;
   std::string url;
   Fields headers;
-  std::string body;
+  std::string body;  // chunked coding undone; left empty beyond kKeptBody
+  std::uint64_t bodySize = 0;
+  std::uint64_t bodyDigest = kNoDigest;  // bodyDigest(body), over all of it
+  static constexpr std::size_t kKeptBody = 1 << 20;
+  static constexpr std::uint64_t kNoDigest = 14695981039346656037ull;
   std::optional<std::string> header(const std::string& name) const { return field(headers, name); }
 };
 
+// FNV-1a, continued from digest: to compare bodies too large to keep.
+std::uint64_t bodyDigest(std::string_view bytes, std::uint64_t digest = UpstreamRequest::kNoDigest);
+
 // An upstream server on 127.0.0.1: each connection gets a thread that reads
-// requests (Content-Length bodies) and hands them to the handler, which
-// writes the response to the socket itself.
+// requests (Content-Length or chunked bodies) and hands them to the handler,
+// which writes the response to the socket itself.
 class TestUpstream {
  public:
   enum class After { KeepOpen, Close, Reset };
   using Handler = std::function<After(const UpstreamRequest&, int fd)>;
 
-  explicit TestUpstream(Handler handler);
+  // atHead, when given, sees each request before its body is read; unless
+  // it returns KeepOpen, the body is never read.
+  explicit TestUpstream(Handler handler, Handler atHead = nullptr);
   ~TestUpstream();
 
   unsigned port() const { return port_; }
   std::vector<UpstreamRequest> requests() const;
   int connections() const { return connections_; }
+  // Request body bytes received so far, counted as they arrive.
+  std::uint64_t bodyBytes() const { return bodyBytes_; }
 
   static void write(int fd, const std::string& bytes);
   // A complete response framed with Content-Length.
@@ -95,6 +108,8 @@ class TestUpstream {
   void serve(int fd);
 
   Handler handler_;
+  Handler atHead_;
+  std::atomic<std::uint64_t> bodyBytes_{0};
   int listener_ = -1;
   unsigned port_ = 0;
   std::atomic<bool> stopping_{false};

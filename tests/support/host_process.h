@@ -48,6 +48,7 @@ class ChildProcess {
   // Waits until the port accepts connections (false if the child exits first).
   bool waitForPort(unsigned port, std::chrono::milliseconds timeout = std::chrono::seconds(10));
   void signal(int number);
+  int pid() const { return pid_; }
   // The exit status, or nullopt while it runs past the timeout; -signal when killed.
   std::optional<int> wait(std::chrono::milliseconds timeout);
   std::string out() const;
