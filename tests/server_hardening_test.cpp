@@ -189,8 +189,11 @@ TEST(Limits, ConnectionsBodiesAndSlowClientsAreBounded) {
   check(proxy.port, {{"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 700000\r\n\r\n", 503}});
   // While the server stops, the response in flight closes its connection.
   HttpConnection busy(proxy.port);
+  const std::size_t before = upstream.requests().size();
   busy.send(requestText("GET", "/slow"));
-  std::this_thread::sleep_for(100ms);
+  // Stopped only once the request is with the upstream, however slow the build.
+  for (int i = 0; i < 500 && upstream.requests().size() == before; ++i)
+    std::this_thread::sleep_for(10ms);
   proxy.process->signal(SIGTERM);
   auto last = busy.read();
   ASSERT_TRUE(last);
