@@ -11,6 +11,7 @@
 
 #include "binding/response_framer.h"
 #include "server/memory_response.h"
+#include "server/metrics.h"
 #include "server/simple_response.h"
 
 namespace vantomer::host {
@@ -136,6 +137,7 @@ struct Connection::Exchange {
   std::uint64_t held = 0;  // body bytes given to the filter before any went out
   std::uint64_t queued = 0;
   AccessRecord record;
+  metrics::RequestMeter meter;
 };
 
 Connection::Connection(ServerShared& shared, std::unique_ptr<ClientStream> stream)
@@ -198,6 +200,7 @@ awaitable<std::size_t> Connection::readMore(Duration timeout, error_code& ec) {
   const std::size_t n =
       co_await stream_->readSome(asio::buffer(input_.data() + inputEnd_, kReadBlock), timeout, ec);
   if (!ec) inputEnd_ += n;
+  metrics::bytesIn(ec ? 0 : n);
   co_return ec ? 0 : n;
 }
 
@@ -244,6 +247,7 @@ awaitable<void> Connection::reject(int status, Exchange& exchange) {
   exchange.record.status = status;
   exchange.record.bodyBytes = body.size();
   shared_.log.write(exchange.record);
+  exchange.meter.done(status, nullptr);
 }
 
 awaitable<void> Connection::finish() {
@@ -296,6 +300,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
       }
       if (parser.is_header_done() && !headTaken) {
         headTaken = true;
+        exchange.meter.start(parser.get().method_string());
         const int refused = takeHead(parser.get(), request, exchange.record);
         if (refused) {
           co_await reject(refused, exchange);
@@ -392,6 +397,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
     x.record.bodyBytes = x.tracker.bodyBytes();
   }
   shared_.log.write(x.record);
+  x.meter.done(x.record.status, x.tracker.headDone() ? &x.tracker.head() : nullptr);
 
   co_return keep&& clientKeepsAlive && !bodyUnread && !clientGone_ && !x.excess &&
       x.tracker.done() && x.tracker.reusable() && !filter.closeRequested() && !shared_.stopping;
@@ -419,6 +425,7 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
     filter.sendResponse(source->head);
     if (!filter.requestFinished()) {
       filter.sendRawData(source->head.raw);
+      if (!x.tracker.headDone()) x.meter.hold(source->head);  // the filter holds it
       bool ok = !clientGone_;
       // Once the client's response is complete (the filter answered a held
       // response early, say), the rest of the source is not read: the
