@@ -1,12 +1,17 @@
 #include "server/metrics.h"
 
+#include <prometheus/client_metric.h>
 #include <prometheus/counter.h>
 #include <prometheus/gauge.h>
-#include <prometheus/histogram.h>
+#include <prometheus/metric_family.h>
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -20,10 +25,8 @@ namespace {
 
 using prometheus::BuildCounter;
 using prometheus::BuildGauge;
-using prometheus::BuildHistogram;
 using prometheus::Counter;
 using prometheus::Gauge;
-using prometheus::Histogram;
 
 constexpr std::array<std::string_view, 7> kMethods = {"GET",    "HEAD",    "POST", "PUT",
                                                       "DELETE", "OPTIONS", "other"};
@@ -33,10 +36,45 @@ constexpr std::array<std::string_view, 5> kClasses = {"1xx", "2xx", "3xx", "4xx"
 // the settings and the application, and must not grow the output unbounded.
 constexpr std::size_t kMaxTypePairs = 64;
 
+// The request duration histogram, kept here rather than by the library,
+// whose histogram takes a lock for every observation: this is two atomic
+// adds.
+class DurationHistogram {
+ public:
+  void observe(double seconds) {
+    const auto bucket = std::lower_bound(kBounds.begin(), kBounds.end(), seconds) - kBounds.begin();
+    counts_[static_cast<std::size_t>(bucket)].fetch_add(1, std::memory_order_relaxed);
+    nanoseconds_.fetch_add(static_cast<std::uint64_t>(seconds * 1e9), std::memory_order_relaxed);
+  }
+
+  prometheus::MetricFamily collect() const {
+    prometheus::ClientMetric metric;
+    std::uint64_t count = 0;
+    for (std::size_t i = 0; i < counts_.size(); ++i) {
+      count += counts_[i].load(std::memory_order_relaxed);
+      metric.histogram.bucket.push_back(
+          {count, i < kBounds.size() ? kBounds[i] : std::numeric_limits<double>::infinity()});
+    }
+    metric.histogram.sample_count = count;
+    metric.histogram.sample_sum =
+        static_cast<double>(nanoseconds_.load(std::memory_order_relaxed)) / 1e9;
+    return {"vantomer_http_request_duration_seconds",
+            "Time from a complete request head to the last response byte",
+            prometheus::MetricType::Histogram,
+            {metric}};
+  }
+
+ private:
+  static constexpr std::array<double, 13> kBounds = {0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1,
+                                                     0.25,  0.5,    1,     2.5,  5,     10};
+  std::array<std::atomic<std::uint64_t>, kBounds.size() + 1> counts_{};  // the last: +Inf
+  std::atomic<std::uint64_t> nanoseconds_{0};
+};
+
 struct Metrics {
   prometheus::Registry registry;
   std::array<std::array<Counter*, kClasses.size()>, kMethods.size()> requests{};
-  Histogram* duration = nullptr;
+  DurationHistogram duration;
   Counter* bytesIn = nullptr;
   Counter* bytesOut = nullptr;
   Gauge* connectionsOpen = nullptr;
@@ -50,7 +88,11 @@ struct Metrics {
 
   // Conversions are rare next to requests and cost far more than this lock.
   std::mutex typesMutex;
-  std::vector<std::pair<std::string, Counter*>> types;  // "in\nout"
+  struct TypePair {
+    std::string in, out;
+    Counter* counter;
+  };
+  std::vector<TypePair> types;
 
   explicit Metrics(std::string_view version) {
     auto& requestFamily = BuildCounter()
@@ -61,12 +103,6 @@ struct Metrics {
       for (std::size_t c = 0; c < kClasses.size(); ++c)
         requests[m][c] = &requestFamily.Add(
             {{"method", std::string(kMethods[m])}, {"status_class", std::string(kClasses[c])}});
-    duration = &BuildHistogram()
-                    .Name("vantomer_http_request_duration_seconds")
-                    .Help("Time from a complete request head to the last response byte")
-                    .Register(registry)
-                    .Add({}, Histogram::BucketBoundaries{0.001, 0.0025, 0.005, 0.01, 0.025, 0.05,
-                                                         0.1, 0.25, 0.5, 1, 2.5, 5, 10});
     conversions = &BuildCounter()
                        .Name("vantomer_conversions_total")
                        .Help("Responses the filter held and converted, by media type in and out")
@@ -103,21 +139,23 @@ struct Metrics {
     return BuildCounter().Name(name).Help(help).Register(registry).Add({});
   }
 
-  Counter& conversion(const std::string& in, const std::string& out) {
-    std::string key = in + "\n" + out;
+  Counter& conversion(std::string_view in, std::string_view out) {
     std::lock_guard<std::mutex> lock(typesMutex);
-    for (const auto& [k, c] : types)
-      if (k == key) return *c;
-    if (types.size() >= kMaxTypePairs) {
-      key = "other\nother";
-      for (const auto& [k, c] : types)
-        if (k == key) return *c;
+    auto find = [this](std::string_view i, std::string_view o) -> Counter* {
+      for (const TypePair& t : types)
+        if (t.in == i && t.out == o) return t.counter;
+      return nullptr;
+    };
+    Counter* c = find(in, out);
+    if (!c && types.size() >= kMaxTypePairs) {
+      in = out = "other";
+      c = find(in, out);
     }
-    const bool other = key == "other\nother";
-    Counter& c =
-        conversions->Add({{"type_in", other ? "other" : in}, {"type_out", other ? "other" : out}});
-    types.emplace_back(std::move(key), &c);
-    return c;
+    if (!c) {
+      c = &conversions->Add({{"type_in", std::string(in)}, {"type_out", std::string(out)}});
+      types.push_back({std::string(in), std::string(out), c});
+    }
+    return *c;
   }
 };
 
@@ -147,7 +185,9 @@ bool enabled() { return active != nullptr; }
 std::string render() {
   if (!active) return {};
   std::ostringstream out;
-  prometheus::TextSerializer().Serialize(out, active->registry.Collect());
+  std::vector<prometheus::MetricFamily> families = active->registry.Collect();
+  families.push_back(active->duration.collect());
+  prometheus::TextSerializer().Serialize(out, families);
   return out.str();
 }
 
@@ -218,7 +258,7 @@ void RequestMeter::done(int status, const ResponseHead* out) {
         ->Increment();
   }
   if (method_ >= 0)
-    m.duration->Observe(std::chrono::duration<double>(Clock::now() - start_).count());
+    m.duration.observe(std::chrono::duration<double>(Clock::now() - start_).count());
   if (!held_ || !out) return;
   // The filter's answer to a conversion that failed is its 500 in place of
   // whatever the application said; a held 500 of the application's own is
