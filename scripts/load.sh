@@ -4,13 +4,13 @@
 # pages for an i-mode handset, against their peer doing the same job (nginx
 # with its XSLT filter running bench/telmark-imode.xsl, output in code page
 # 932), and a static .html and .png passed through all of them and plain
-# nginx; then the
-# cookie stock in memory against the stock in Redis: `vantomer serve` in
-# front of nginx (which sets a cookie on every page), a converted page
-# requested with a stock key. Each run is bounded by LOAD_SECONDS; every
-# server is started and stopped here.
-#   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)
-#   LOAD_PORT (18080; the other servers get the next seven ports)  BUILD (build)
+# nginx; then `vantomer serve --root` with metrics on against the same with
+# metrics off, LOAD_ROUNDS times in turn; then the cookie stock in memory
+# against the stock in Redis: `vantomer serve` in front of nginx (which sets
+# a cookie on every page), a converted page requested with a stock key. Each
+# run is bounded by LOAD_SECONDS; every server is started and stopped here.
+#   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)  LOAD_ROUNDS (3)
+#   LOAD_PORT (18080; the other servers get the next nine ports)  BUILD (build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +27,9 @@ rport=$((vport + 4))  # vantomer, stock in Redis
 redisport=$((vport + 5))
 gport=$((vport + 6))  # nginx with the vantomer module
 xport=$((vport + 7))  # nginx with the XSLT filter
+oport=$((vport + 8))  # vantomer with metrics on
+scrapeport=$((vport + 9))  # its metrics listener
+rounds=${LOAD_ROUNDS:-3}
 xslt_module=/usr/lib/nginx/modules/ngx_http_xslt_filter_module.so
 jobs=${JOBS:-2}
 agent='DoCoMo/2.0 P903i(c100;TB;W24H12)'
@@ -41,7 +44,8 @@ cmake --build "$build" --target vantomer vantomer_module nginx_module -j"$jobs" 
 [ -f "$xslt_module" ] || { echo "load: $xslt_module is missing (make load installs it)" >&2; exit 1; }
 
 # Another server on these ports would be measured in place of ours.
-for port in "$vport" "$nport" "$aport" "$mport" "$rport" "$redisport" "$gport" "$xport"; do
+for port in "$vport" "$nport" "$aport" "$mport" "$rport" "$redisport" "$gport" "$xport" \
+  "$oport" "$scrapeport"; do
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     echo "load: port $port is in use; choose others with LOAD_PORT" >&2
     exit 1
@@ -202,7 +206,15 @@ for stock in memory redis; do
   pids+=($!)
 done
 
+# The same as the first, with metrics on.
+"$build/vantomer" serve --root "$site" --module "$work/module/vantomer.so" \
+  --listen "127.0.0.1:$oport" --threads 2 --no-access-log \
+  --mime '.tm=text/x-telmark; charset=UTF-8' --metrics-listen "127.0.0.1:$scrapeport" \
+  2>"$work/vantomer-metrics.log" &
+pids+=($!)
+
 ready "$vport"
+ready "$oport"
 ready "$nport"
 ready "$aport"
 ready "$mport"
@@ -258,6 +270,7 @@ measure() {
     nginx | nginx+vtm | nginx+xslt) mapfile -t procs < <(pgrep -P "${pids[1]}") ;;
     memory) procs=("${pids[3]}") ;;
     redis) procs=("${pids[4]}" "${pids[2]}") ;;
+    metrics-on) procs=("${pids[5]}") ;;
   esac
   local before
   before=$(ticks "${procs[@]}")
@@ -295,6 +308,44 @@ echo "(nginx+vtm: nginx with the vantomer module; nginx+xslt: nginx with its XSL
 echo " all servers and wrk share this machine's cores;"
 echo " cpu/req: the server's CPU time per request, its worker processes for nginx)"
 
+# Metrics: on against off, in turn and in alternating order, so that what
+# else the machine does weighs on both alike; the median of each.
+echo
+echo "metrics: vantomer serve --root, metrics off against on (--metrics-listen), $rounds rounds in turn"
+printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
+declare -A rates cpus
+median() {
+  tr ' ' '\n' <<<"$1" | grep . | sort -g |
+    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+for entry in "bench-10k.tm:converted 10 KB page" "static-10k.html:static 10 KB HTML"; do
+  path=/${entry%%:*}
+  label=${entry#*:}
+  for round in $(seq "$rounds"); do
+    modes=(off on)
+    ((round % 2)) || modes=(on off)
+    for mode in "${modes[@]}"; do
+      if [[ $mode == off ]]; then
+        line=$(measure "$label" vantomer "$vport" "$path")
+      else
+        line=$(measure "$label" metrics-on "$oport" "$path")
+      fi
+      echo "$line"
+      rates[$path:$mode]+="$(awk '{print $(NF-5)}' <<<"$line") "
+      cpus[$path:$mode]+="$(awk '{print $NF + 0}' <<<"$line") "
+    done
+  done
+  awk -v label="$label" -v off="$(median "${rates[$path:off]}")" -v on="$(median "${rates[$path:on]}")" \
+    -v coff="$(median "${cpus[$path:off]}")" -v con="$(median "${cpus[$path:on]}")" 'BEGIN {
+    printf "%s, medians: %.0f req/s off, %.0f on: metrics cost %.1f %% of req/s (target: at most 2 %%); cpu/req %gus off, %gus on\n",
+      label, off, on, (off > 0 ? 100 * (off - on) / off : 0), coff, con }'
+done
+# The counters must have counted what was measured.
+counted=$(curl -fs "http://127.0.0.1:$scrapeport/metrics" |
+  awk '/^vantomer_http_requests_total\{method="GET",status_class="2xx"\}/ {print $2}')
+echo "(metrics on counted ${counted:-nothing} GET requests answered 2xx)"
+[[ ${counted%%.*} -gt 0 ]] 2>/dev/null || { echo "load: the metrics counted nothing" >&2; exit 1; }
+
 # The stock: a login's key from each server, then its page with the key.
 keyed() {
   local key
@@ -321,3 +372,4 @@ if grep -q "cookie stock" "$work/vantomer-redis.log"; then
   cat "$work/vantomer-redis.log" >&2
   exit 1
 fi
+

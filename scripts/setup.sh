@@ -11,7 +11,7 @@ set -euo pipefail
 declare -A groups=(
   [build]="build-essential cmake pkg-config git libxml2-dev libboost-dev libboost-regex-dev
            libssl-dev libgtest-dev libgmock-dev googletest unicode-data openssl curl
-           libhiredis-dev redis-server nginx nginx-dev"
+           libhiredis-dev redis-server nginx nginx-dev prometheus-cpp-dev"
   [sanitize]=""
   [fuzz]="clang libclang-rt-dev"
   [bench]="libbenchmark-dev libxslt1-dev valgrind"

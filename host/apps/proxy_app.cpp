@@ -18,6 +18,7 @@
 
 #include "binding/response_framer.h"
 #include "server/memory_response.h"
+#include "server/metrics.h"
 
 namespace vantomer::host {
 namespace {
@@ -184,6 +185,7 @@ class ProxySource : public ResponseSource {
         co_return BodyBlock{BodyBlock::Broken, {}};
       }
       if (ec) {
+        if (ec == beast::error::timeout) metrics::upstreamTimedOut();
         logUpstream(ec == beast::error::timeout ? std::string("response body timed out")
                                                 : "response body broke off: " + ec.message());
         co_return BodyBlock{ec == beast::error::timeout ? BodyBlock::TimedOut : BodyBlock::Broken,
@@ -256,6 +258,7 @@ class ProxyApplication : public Application {
             options_.host, std::to_string(options_.port), awaitWith(ec));
         if (ec) {
           logUpstream("cannot resolve " + options_.host + ": " + ec.message());
+          metrics::upstreamConnectFailed();
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
         stream = std::make_unique<beast::tcp_stream>(executor);
@@ -263,10 +266,12 @@ class ProxyApplication : public Application {
         co_await stream->async_connect(endpoints, awaitWith(ec));
         if (ec == beast::error::timeout) {
           logUpstream("connecting to " + where() + " timed out");
+          metrics::upstreamTimedOut();
           co_return textResponse(request, 504, "504 Gateway Timeout\n");
         }
         if (ec) {
           logUpstream("cannot connect to " + where() + ": " + ec.message());
+          metrics::upstreamConnectFailed();
           co_return textResponse(request, 502, "502 Bad Gateway\n");
         }
         stream->socket().set_option(tcp::no_delay(true), ec);
@@ -282,6 +287,7 @@ class ProxyApplication : public Application {
       const bool retry = reused && attempt == 0 && idempotent(request.method) && whole;
       if (ec) {
         if (retry) continue;
+        if (ec == beast::error::timeout) metrics::upstreamTimedOut();
         if (ec == beast::error::timeout)
           co_return textResponse(request, 504, "504 Gateway Timeout\n");
         logUpstream("sending the request failed: " + ec.message());
@@ -313,6 +319,7 @@ class ProxyApplication : public Application {
             co_await stream->async_read_some(asio::buffer(buffer.get(), kReadBlock), awaitWith(ec));
         if (ec == beast::error::timeout) {
           logUpstream("no response from " + where() + " in time");
+          metrics::upstreamTimedOut();
           co_return textResponse(request, 504, "504 Gateway Timeout\n");
         }
         if (ec) {

@@ -54,6 +54,9 @@ const char* const kServeHelp =
     "                          first, then new ones get 503\n"
     "  --grace T               how long a stop waits for requests in flight (default 30s)\n"
     "  --no-access-log         write no access log\n"
+    "  --metrics-listen ADDR:PORT\n"
+    "                          serve GET /metrics (Prometheus text format) on a\n"
+    "                          listener of its own (default: none)\n"
     "  -h, --help              this text\n"
     "\n"
     "Times are seconds (\"2.5\") or carry a unit (\"500ms\", \"30s\"); sizes are bytes\n"
@@ -107,6 +110,11 @@ int serveCommand(std::vector<std::string> args) {
     if (cl.value("--tls-listen", value)) {
       if (!parseHostPort(value, options.tlsListenHost, options.tlsListenPort))
         cl.fail("--tls-listen needs ADDR:PORT, not '" + value + "'");
+      continue;
+    }
+    if (cl.value("--metrics-listen", value)) {
+      if (!parseHostPort(value, options.metricsHost, options.metricsPort))
+        cl.fail("--metrics-listen needs ADDR:PORT, not '" + value + "'");
       continue;
     }
     if (cl.value("--tls-cert", options.tlsCertificate)) continue;

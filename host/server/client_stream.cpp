@@ -8,6 +8,8 @@
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 
+#include "server/metrics.h"
+
 namespace vantomer::host {
 namespace {
 
@@ -52,6 +54,7 @@ class PlainStream : public ClientStream {
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
     stream_.expires_after(timeout);
     co_await asio::async_write(stream_, asio::buffer(data.data(), data.size()), awaitWith(ec));
+    metrics::bytesOut(ec ? 0 : data.size());
   }
 
   awaitable<void> shutdown(Duration) override {
@@ -110,6 +113,7 @@ class TlsStream : public ClientStream {
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
     beast::get_lowest_layer(stream_).expires_after(timeout);
     co_await asio::async_write(stream_, asio::buffer(data.data(), data.size()), awaitWith(ec));
+    metrics::bytesOut(ec ? 0 : data.size());
   }
 
   awaitable<void> shutdown(Duration timeout) override {

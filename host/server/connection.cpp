@@ -11,6 +11,7 @@
 
 #include "binding/response_framer.h"
 #include "server/memory_response.h"
+#include "server/metrics.h"
 #include "server/simple_response.h"
 
 namespace vantomer::host {
@@ -226,6 +227,7 @@ struct Connection::Exchange {
   std::uint64_t held = 0;  // body bytes given to the filter before any went out
   std::uint64_t queued = 0;
   AccessRecord record;
+  metrics::RequestMeter meter;
 };
 
 Connection::Connection(ServerShared& shared, std::unique_ptr<ClientStream> stream)
@@ -288,6 +290,7 @@ awaitable<std::size_t> Connection::readMore(Duration timeout, error_code& ec) {
   const std::size_t n =
       co_await stream_->readSome(asio::buffer(input_.data() + inputEnd_, kReadBlock), timeout, ec);
   if (!ec) inputEnd_ += n;
+  metrics::bytesIn(ec ? 0 : n);
   co_return ec ? 0 : n;
 }
 
@@ -334,6 +337,7 @@ awaitable<void> Connection::reject(int status, Exchange& exchange) {
   exchange.record.status = status;
   exchange.record.bodyBytes = body.size();
   shared_.log.write(exchange.record);
+  exchange.meter.done(status, nullptr);
 }
 
 awaitable<void> Connection::finish() {
@@ -407,6 +411,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
       deadline = Clock::now() + limits.readTimeout;
     }
   }
+  exchange.meter.start(parser.get().method_string());
   const int refused = takeHead(parser.get(), request, exchange.record);
   if (refused) {
     co_await reject(refused, exchange);
@@ -468,6 +473,7 @@ awaitable<bool> Connection::serveRequest(FilterConnection& filter, const Connect
     x.record.bodyBytes = x.tracker.bodyBytes();
   }
   shared_.log.write(x.record);
+  x.meter.done(x.record.status, x.tracker.headDone() ? &x.tracker.head() : nullptr);
 
   co_return keep&& clientKeepsAlive && !bodyUnread && body.finished() && !clientGone_ &&
       !x.excess && x.tracker.done() && x.tracker.reusable() && !filter.closeRequested() &&
@@ -509,6 +515,7 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
     filter.sendResponse(source->head);
     if (!filter.requestFinished()) {
       filter.sendRawData(source->head.raw);
+      if (!x.tracker.headDone()) x.meter.hold(source->head);  // the filter holds it
       bool ok = !clientGone_;
       // Once the client's response is complete (the filter answered a held
       // response early, say), the rest of the source is not read: the

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+#include "server/metrics.h"
+#include "server/metrics_listener.h"
 #include "server/reload.h"
 
 namespace vantomer::host {
@@ -151,6 +153,7 @@ class Server {
         connections_.push_back(entry);
         ++active_;
       }
+      metrics::connectionOpened();
       asio::co_spawn(executor, entry->connection.run(), [this, entry](std::exception_ptr e) {
         if (e) {
           try {
@@ -162,6 +165,7 @@ class Server {
           }
           entry->connection.close();
         }
+        metrics::connectionClosed();
         std::size_t left;
         {
           std::lock_guard<std::mutex> lock(mutex_);
@@ -272,6 +276,11 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
       std::cerr << "vantomer: " << error << "\n";
       return 1;
     }
+    if (!options.metricsHost.empty() &&
+        !startMetricsListener(io, options.metricsHost, options.metricsPort, error)) {
+      std::cerr << "vantomer: " << error << "\n";
+      return 1;
+    }
 
     asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);
     // SIGHUP reads the filter's files anew, off the I/O threads: it waits
@@ -290,7 +299,7 @@ int runServer(const ServeOptions& options, const ApplicationFactory& makeApplica
           const auto patience = std::min<std::chrono::milliseconds>(
               std::chrono::duration_cast<std::chrono::milliseconds>(options.grace),
               std::chrono::seconds(2));
-          reloadFilter(*module, *shared, patience);
+          metrics::reloaded(reloadFilter(*module, *shared, patience));
           reloading = false;
         });
       }

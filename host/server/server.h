@@ -23,7 +23,9 @@ struct ServeOptions {
   std::size_t maxConnections = 0;  // 0: sized from the descriptor limit
   Duration grace{30000};
   bool accessLog = true;
-  std::string behind;  // what the application serves, for the start message
+  std::string behind;       // what the application serves, for the start message
+  std::string metricsHost;  // empty: no metrics
+  unsigned metricsPort = 0;
 };
 
 // Makes the application once the module has loaded; null with a message in
