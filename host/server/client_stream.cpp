@@ -16,11 +16,44 @@ namespace {
 namespace beast = boost::beast;
 namespace ssl = asio::ssl;
 
+// A read that times out is cancelled, not closed, so that the server can
+// still answer on the connection (408 to a head that stopped half way), over
+// TLS as well.
+class TimedReads {
+ public:
+  explicit TimedReads(const asio::any_io_executor& executor) : timer_(executor) {}
+  ~TimedReads() { *alive_ = false; }
+
+  template <class Stream>
+  awaitable<std::size_t> read(Stream& stream, tcp::socket& socket, asio::mutable_buffer buffer,
+                              Duration timeout, error_code& ec) {
+    expired_ = false;
+    timer_.expires_after(timeout);
+    timer_.async_wait([this, &socket, alive = alive_](const error_code& e) {
+      if (e || !*alive) return;
+      expired_ = true;
+      error_code ignored;
+      socket.cancel(ignored);
+    });
+    const std::size_t n = co_await stream.async_read_some(buffer, awaitWith(ec));
+    timer_.cancel();
+    if (expired_ && ec == asio::error::operation_aborted) {
+      ec = beast::error::timeout;
+      co_return 0;
+    }
+    co_return n;
+  }
+
+ private:
+  asio::steady_timer timer_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool expired_ = false;
+};
+
 class PlainStream : public ClientStream {
  public:
   explicit PlainStream(tcp::socket socket)
-      : stream_(std::move(socket)), timer_(stream_.get_executor()) {}
-  ~PlainStream() override { *alive_ = false; }
+      : stream_(std::move(socket)), reads_(stream_.get_executor()) {}
   bool secure() const override { return false; }
   tcp::socket& socket() override { return stream_.socket(); }
 
@@ -29,26 +62,10 @@ class PlainStream : public ClientStream {
     co_return;
   }
 
-  // A read that times out is cancelled, not closed, so that the server can
-  // still answer (408 to a head that stopped half way).
   awaitable<std::size_t> readSome(asio::mutable_buffer buffer, Duration timeout,
                                   error_code& ec) override {
     stream_.expires_never();
-    expired_ = false;
-    timer_.expires_after(timeout);
-    timer_.async_wait([this, alive = alive_](const error_code& e) {
-      if (e || !*alive) return;
-      expired_ = true;
-      error_code ignored;
-      stream_.socket().cancel(ignored);
-    });
-    const std::size_t n = co_await stream_.socket().async_read_some(buffer, awaitWith(ec));
-    timer_.cancel();
-    if (expired_ && ec == asio::error::operation_aborted) {
-      ec = beast::error::timeout;
-      co_return 0;
-    }
-    co_return n;
+    co_return co_await reads_.read(stream_.socket(), stream_.socket(), buffer, timeout, ec);
   }
 
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
@@ -70,16 +87,13 @@ class PlainStream : public ClientStream {
 
  private:
   beast::tcp_stream stream_;
-  asio::steady_timer timer_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-  bool expired_ = false;
+  TimedReads reads_;
 };
 
 class TlsStream : public ClientStream {
  public:
   TlsStream(tcp::socket socket, ssl::context& context)
-      : stream_(beast::tcp_stream(std::move(socket)), context), timer_(stream_.get_executor()) {}
-  ~TlsStream() override { *alive_ = false; }
+      : stream_(beast::tcp_stream(std::move(socket)), context), reads_(stream_.get_executor()) {}
   bool secure() const override { return true; }
   tcp::socket& socket() override { return beast::get_lowest_layer(stream_).socket(); }
 
@@ -88,26 +102,10 @@ class TlsStream : public ClientStream {
     co_await stream_.async_handshake(ssl::stream_base::server, awaitWith(ec));
   }
 
-  // As on a plain connection, a read that times out is cancelled, not
-  // closed: the TLS session still carries the 408.
   awaitable<std::size_t> readSome(asio::mutable_buffer buffer, Duration timeout,
                                   error_code& ec) override {
     beast::get_lowest_layer(stream_).expires_never();
-    expired_ = false;
-    timer_.expires_after(timeout);
-    timer_.async_wait([this, alive = alive_](const error_code& e) {
-      if (e || !*alive) return;
-      expired_ = true;
-      error_code ignored;
-      socket().cancel(ignored);
-    });
-    const std::size_t n = co_await stream_.async_read_some(buffer, awaitWith(ec));
-    timer_.cancel();
-    if (expired_ && ec == asio::error::operation_aborted) {
-      ec = beast::error::timeout;
-      co_return 0;
-    }
-    co_return n;
+    co_return co_await reads_.read(stream_, socket(), buffer, timeout, ec);
   }
 
   awaitable<void> write(std::string_view data, Duration timeout, error_code& ec) override {
@@ -129,9 +127,7 @@ class TlsStream : public ClientStream {
 
  private:
   ssl::stream<beast::tcp_stream> stream_;
-  asio::steady_timer timer_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-  bool expired_ = false;
+  TimedReads reads_;
 };
 
 std::string sslError() {

@@ -193,4 +193,11 @@ CommandResult runProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+bool makeCertificate(const std::string& certPath, const std::string& keyPath) {
+  return runProgram("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", keyPath,
+                                "-out", certPath, "-days", "1", "-subj", "/CN=127.0.0.1"})
+             .status == 0;
+}
+
 }  // namespace vantomer::test

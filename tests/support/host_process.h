@@ -71,4 +71,7 @@ struct CommandResult {
 CommandResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = "", int seconds = 20);
 
+// A self-signed certificate for 127.0.0.1 and its key, written by openssl.
+bool makeCertificate(const std::string& certPath, const std::string& keyPath);
+
 }  // namespace vantomer::test
