@@ -5,7 +5,8 @@
 # with its XSLT filter running bench/telmark-imode.xsl, output in code page
 # 932), and a static .html and .png passed through all of them and plain
 # nginx; then `vantomer serve --root` with metrics on against the same with
-# metrics off, LOAD_ROUNDS times in turn; then the cookie stock in memory
+# metrics off, and the pass-through of nginx with the module against plain
+# nginx, LOAD_ROUNDS times in turn; then the cookie stock in memory
 # against the stock in Redis: `vantomer serve` in front of nginx (which sets
 # a cookie on every page), a converted page requested with a stock key. Each
 # run is bounded by LOAD_SECONDS; every server is started and stopped here.
@@ -340,6 +341,33 @@ for entry in "bench-10k.tm:converted 10 KB page" "static-10k.html:static 10 KB H
     printf "%s, medians: %.0f req/s off, %.0f on: metrics cost %.1f %% of req/s (target: at most 2 %%); cpu/req %gus off, %gus on\n",
       label, off, on, (off > 0 ? 100 * (off - on) / off : 0), coff, con }'
 done
+# Pass-through: nginx with the module against plain nginx, in turn like the
+# metrics, so that a busy machine weighs on both alike.
+echo
+echo "pass-through: nginx with the vantomer module against plain nginx, $rounds rounds in turn"
+printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
+for entry in "static-10k.html:static 10 KB HTML" "image.png:static PNG"; do
+  path=/${entry%%:*}
+  label=${entry#*:}
+  for round in $(seq "$rounds"); do
+    modes=(nginx nginx+vtm)
+    ((round % 2)) || modes=(nginx+vtm nginx)
+    for mode in "${modes[@]}"; do
+      port=$nport
+      [[ $mode == nginx+vtm ]] && port=$gport
+      line=$(measure "$label" "$mode" "$port" "$path")
+      echo "$line"
+      rates[$path:$mode]+="$(awk '{print $(NF-5)}' <<<"$line") "
+      cpus[$path:$mode]+="$(awk '{print $NF + 0}' <<<"$line") "
+    done
+  done
+  awk -v label="$label" -v plain="$(median "${rates[$path:nginx]}")" \
+    -v vtm="$(median "${rates[$path:nginx+vtm]}")" -v cplain="$(median "${cpus[$path:nginx]}")" \
+    -v cvtm="$(median "${cpus[$path:nginx+vtm]}")" 'BEGIN {
+    printf "%s, medians: %.0f req/s plain nginx, %.0f with the module: %.1f %% (target: at least 95 %%); cpu/req %gus plain, %gus with the module\n",
+      label, plain, vtm, (plain > 0 ? 100 * vtm / plain : 0), cplain, cvtm }'
+done
+
 # The counters must have counted what was measured.
 counted=$(curl -fs "http://127.0.0.1:$scrapeport/metrics" |
   awk '/^vantomer_http_requests_total\{method="GET",status_class="2xx"\}/ {print $2}')
