@@ -46,10 +46,13 @@ TEST(Reload, NewSettingsWithoutAFailedRequestAndBrokenOnesRefused) {
   dir.write("module/Vantomer.setting", settings("DoCoMo.*"));
   dir.write("module/Emoji.setting", emoji("[old]"));
   const unsigned port = freePort();
+  unsigned metricsPort = freePort();
+  while (metricsPort == port) metricsPort = freePort();
   ChildProcess serve(
       hostPath(),
       {"serve", "--module", module, "--listen", "127.0.0.1:" + std::to_string(port), "--upstream",
-       "http://127.0.0.1:" + std::to_string(upstream.port()), "--threads", "2", "--no-access-log"},
+       "http://127.0.0.1:" + std::to_string(upstream.port()), "--threads", "2", "--no-access-log",
+       "--metrics-listen", "127.0.0.1:" + std::to_string(metricsPort)},
       dir.path());
   ASSERT_TRUE(serve.waitForPort(port)) << serve.err();
 
@@ -95,6 +98,15 @@ TEST(Reload, NewSettingsWithoutAFailedRequestAndBrokenOnesRefused) {
   done = true;
   client.join();
   EXPECT_EQ(failed, 0);
+  // One reload took effect and one was refused (counted just after the log).
+  std::string metrics;
+  for (int i = 0; i < 100; ++i) {
+    metrics = fetch(metricsPort, "/metrics").value_or(HttpResponse{}).body;
+    if (metrics.find("\nvantomer_reload_failures_total 1\n") != std::string::npos) break;
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_NE(metrics.find("\nvantomer_reloads_total 1\n"), std::string::npos) << metrics;
+  EXPECT_NE(metrics.find("\nvantomer_reload_failures_total 1\n"), std::string::npos) << metrics;
   serve.signal(SIGTERM);
   EXPECT_EQ(serve.wait(10s), 0);
 }
