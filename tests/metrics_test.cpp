@@ -178,17 +178,22 @@ TEST(Metrics, CountersMoveByExactlyTheRequestsSent) {
   // The application's own 500, held or not, is no failed conversion; an
   // upstream that is not there is an upstream failure.
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/slow") std::this_thread::sleep_for(1500ms);
     TestUpstream::write(
         fd, TestUpstream::response(500, r.url == "/held" ? "text/x-telmark" : "text/plain", kPage));
     return TestUpstream::After::KeepOpen;
   });
-  Server proxy({"--upstream", "http://127.0.0.1:" + std::to_string(upstream.port())});
+  Server proxy({"--upstream", "http://127.0.0.1:" + std::to_string(upstream.port()),
+                "--upstream-timeout", "500ms"});
   Server nowhere({"--upstream", "http://127.0.0.1:" + std::to_string(freePort())});
   const Samples proxyBefore = proxy.settled(), nowhereBefore = nowhere.settled();
   proxy.send(get("/held"), 500);
   proxy.send(get("/plain"), 500);
+  proxy.send(get("/slow"), 504);
   for (int i = 0; i < 2; ++i) nowhere.send(get("/page.tm"), 502);
-  EXPECT_EQ(proxy.movedSince(proxyBefore), (Samples{{requests("GET", "5xx"), 2}, {converted, 1}}));
+  EXPECT_EQ(proxy.movedSince(proxyBefore), (Samples{{requests("GET", "5xx"), 3},
+                                                    {converted, 1},
+                                                    {"vantomer_upstream_timeouts_total", 1}}));
   EXPECT_EQ(
       nowhere.movedSince(nowhereBefore),
       (Samples{{requests("GET", "5xx"), 2}, {"vantomer_upstream_connect_failures_total", 2}}));
