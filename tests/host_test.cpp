@@ -2,9 +2,7 @@
 // of a directory or an upstream, with the real module (and a small test
 // filter for the interface promises), plus the convert and check tools.
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <libxml/parser.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,29 +80,6 @@ class Host {
 
 std::string upstreamUrl(const TestUpstream& upstream) {
   return "http://127.0.0.1:" + std::to_string(upstream.port());
-}
-
-TEST(HostServe, ModuleThatDoesNotLoadStopsTheServerWithAMessage) {
-  Dl_info info{};
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(&xmlReadMemory), &info), 0);
-  const std::string testFilter = std::string(VANTOMER_BINARY_DIR) + "/vantomer_testfilter.so";
-  struct Case {
-    std::string module;
-    std::map<std::string, std::string> env;
-    std::string message;
-  } cases[] = {
-      {"/nonexistent/vantomer.so", {}, "cannot load the filter module"},
-      {"/etc/hostname", {}, "cannot load the filter module"},
-      {info.dli_fname, {}, "does not export GetFilterVersion, HttpFilterProc, TerminateFilter"},
-      {testFilter, {{"VANTOMER_TESTFILTER_REFUSE", "1"}}, "GetFilterVersion returned FALSE"},
-  };
-  for (const Case& c : cases) {
-    ServerDir dir;
-    ChildProcess process(hostPath(), {"serve", "--module", c.module, "--root", dir.path()},
-                         dir.path(), c.env);
-    EXPECT_EQ(process.wait(10s), std::optional<int>(1)) << c.module;
-    EXPECT_TRUE(contains(process.err(), c.message)) << c.module << ": " << process.err();
-  }
 }
 
 TEST(HostServe, DirectoryResponsesGoThroughTheFilter) {
