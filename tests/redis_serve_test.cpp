@@ -20,9 +20,11 @@ using namespace std::chrono_literals;
 
 const std::string kHandset = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
 
+// The timeout leaves room for a sanitized build sharing two cores: a command
+// that misses it starts an outage, which the restart check counts.
 std::string settingsFor(const std::string& redisUrl) {
   return "<Vantomer><CookieStockerRedis>" + redisUrl +
-         "</CookieStockerRedis><CookieStockerRedisTimeoutMs>100</CookieStockerRedisTimeoutMs>"
+         "</CookieStockerRedis><CookieStockerRedisTimeoutMs>500</CookieStockerRedisTimeoutMs>"
          "<NewOutputCoordinator/></Vantomer>";
 }
 
@@ -143,8 +145,8 @@ TEST(RedisServe, EveryPageIsAnsweredWhileRedisIsGone) {
     EXPECT_EQ(serve.follow(before), "cookie=");  // its stock is out of reach
     during = serve.login("-outage");
     EXPECT_FALSE(during.empty());
-    // Two requests, neither waiting on Redis beyond its 100 ms (room for a
-    // loaded or sanitized build; a request that waited on Redis would hang).
+    // Two requests; a stopped Redis refuses at once, so neither waits on it
+    // (a request that waited on Redis would hang).
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
   }
   // A login made during the outage works on this server.
