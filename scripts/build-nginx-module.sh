@@ -27,5 +27,8 @@ if [ ! -f "$tree/objs/Makefile" ] || [ "$(cat "$tree/.configured" 2>/dev/null)" 
     { tail -n 30 "$out/configure.log" >&2; exit 1; }
   echo "$stamp" >"$tree/.configured"
 fi
+# nginx's Makefile does not know our libraries: a changed one must still
+# reach the module, so the module is always linked again.
+rm -f "$tree/objs/ngx_http_vantomer_module.so"
 make -C "$tree" -f objs/Makefile modules >"$out/make.log" 2>&1 || { tail -n 40 "$out/make.log" >&2; exit 1; }
 cp "$tree/objs/ngx_http_vantomer_module.so" "$out/ngx_http_vantomer_module.so"
