@@ -28,6 +28,11 @@ typedef struct {
     ngx_uint_t mode;
     unsigned raw_data:1;
     unsigned ended:1;      /* END_OF_REQUEST went out */
+    /* The last Last-Modified written: a connection mostly asks again for
+     * what it had, and formatting a date is dear. */
+    time_t modified;
+    size_t modified_len;
+    u_char modified_text[sizeof("Mon, 28 Sep 1970 06:00:00 GMT")];
 } ngx_http_vantomer_conn_t;
 
 static ngx_int_t ngx_http_vantomer_init(ngx_conf_t *cf);
@@ -570,7 +575,7 @@ ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_conn_t 
     ngx_table_elt_t *h;
     ngx_uint_t i;
     ngx_str_t v, reason;
-    u_char buf[sizeof("Mon, 28 Sep 1970 06:00:00 GMT") + NGX_OFF_T_LEN];
+    u_char buf[NGX_OFF_T_LEN];
     u_char *p;
 
     reason.len = 0;
@@ -605,8 +610,12 @@ ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_conn_t 
         ngx_http_vantomer_add(vc, "Content-Length", &v);
     }
     if (r->headers_out.last_modified_time != -1) {
-        v.data = buf;
-        v.len = ngx_http_time(buf, r->headers_out.last_modified_time) - buf;
+        if (vc->modified_len == 0 || vc->modified != r->headers_out.last_modified_time) {
+            vc->modified = r->headers_out.last_modified_time;
+            vc->modified_len = ngx_http_time(vc->modified_text, vc->modified) - vc->modified_text;
+        }
+        v.data = vc->modified_text;
+        v.len = vc->modified_len;
         ngx_http_vantomer_add(vc, "Last-Modified", &v);
     }
 

@@ -23,11 +23,12 @@ struct vtm_module {
 struct vtm_conn {
   vtm_module* module = nullptr;
   std::unique_ptr<FilterConnection> connection;
+  // Refilled in place for every request of the connection (refillHeader);
+  // the counts say how many fields the current one has.
   RequestHead request;
-  std::string originalUrl;
-  Headers originalHeaders;
+  std::size_t requestFields = 0;
   ResponseHead response;
-  std::string sentHead;
+  std::size_t responseFields = 0;
   std::string output;
   RawResponse parsed;
   bool active = false;
@@ -43,13 +44,6 @@ void setError(char* error, std::size_t size, const std::string& message) {
 
 std::string_view view(const char* data, std::size_t len) {
   return len ? std::string_view(data, len) : std::string_view();
-}
-
-bool sameHeaders(const Headers& a, const Headers& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (a[i].name != b[i].name || a[i].value != b[i].value) return false;
-  return true;
 }
 
 }  // namespace
@@ -166,11 +160,11 @@ void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, co
                        vtm_variable_fn variables, void* data) {
   try {
     if (conn->active) vtm_request_end(conn, 1);
-    // Cleared, not replaced: the buffers of the last request are reused.
-    conn->request.headers.clear();
-    conn->request.method.assign(view(method, method_len));
-    conn->request.url.assign(view(url, url_len));
-    conn->request.version.assign(view(version, version_len));
+    // Overwritten, not replaced: the buffers of the last request are reused.
+    conn->requestFields = 0;
+    copyText(conn->request.method, view(method, method_len));
+    copyText(conn->request.url, view(url, url_len));
+    copyText(conn->request.version, view(version, version_len));
     conn->variables = variables;
     conn->variablesData = data;
     conn->output.clear();
@@ -184,20 +178,18 @@ void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, co
 void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
                         size_t value_len) {
   try {
-    conn->request.headers.push_back(
-        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+    refillHeader(conn->request.headers, conn->requestFields, view(name, name_len),
+                 view(value, value_len));
+    ++conn->requestFields;
   } catch (...) {
   }
 }
 
 int vtm_preproc_headers(vtm_conn* conn) {
   try {
-    conn->originalUrl = conn->request.url;
-    conn->originalHeaders = conn->request.headers;
+    conn->request.headers.resize(conn->requestFields);
     conn->connection->preprocHeaders();
   } catch (...) {
-    conn->originalUrl = conn->request.url;
-    conn->originalHeaders = conn->request.headers;  // nothing is applied
   }
   return conn->connection->requestFinished() ? 1 : 0;
 }
@@ -205,11 +197,11 @@ int vtm_preproc_headers(vtm_conn* conn) {
 int vtm_request_url(vtm_conn* conn, const char** url, size_t* len) {
   *url = conn->request.url.data();
   *len = conn->request.url.size();
-  return conn->request.url != conn->originalUrl ? 1 : 0;
+  return conn->connection->urlChanged() ? 1 : 0;
 }
 
 int vtm_request_headers_changed(vtm_conn* conn) {
-  return sameHeaders(conn->request.headers, conn->originalHeaders) ? 0 : 1;
+  return conn->connection->requestHeadersChanged() ? 1 : 0;
 }
 
 size_t vtm_request_header_count(vtm_conn* conn) { return conn->request.headers.size(); }
@@ -225,10 +217,10 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
 
 void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
   try {
-    conn->response.headers.clear();
-    conn->response.version = "HTTP/1.1";
+    conn->responseFields = 0;
+    copyText(conn->response.version, "HTTP/1.1");
     conn->response.status = static_cast<int>(status);
-    conn->response.reason.assign(view(reason, reason_len));
+    copyText(conn->response.reason, view(reason, reason_len));
   } catch (...) {
   }
 }
@@ -236,22 +228,23 @@ void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, siz
 void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
                          size_t value_len) {
   try {
-    conn->response.headers.push_back(
-        {std::string(view(name, name_len)), std::string(view(value, value_len))});
+    refillHeader(conn->response.headers, conn->responseFields, view(name, name_len),
+                 view(value, value_len));
+    ++conn->responseFields;
   } catch (...) {
   }
 }
 
 int vtm_send_response(vtm_conn* conn) {
   try {
+    conn->response.headers.resize(conn->responseFields);
     conn->response.format();
-    conn->sentHead = conn->response.raw;
     conn->output.clear();
     conn->connection->sendResponse(conn->response);
     if (conn->connection->requestFinished()) return VTM_FINISHED;
     conn->connection->sendRawData(conn->response.raw);
     if (conn->connection->requestFinished()) return VTM_FINISHED;
-    if (conn->output == conn->sentHead) {
+    if (!conn->connection->responseHeadChanged() && conn->output == conn->response.raw) {
       conn->output.clear();
       return VTM_HEAD_UNTOUCHED;
     }

@@ -128,6 +128,8 @@ DWORD FilterConnection::notify(DWORD notification, void* record) {
 void FilterConnection::beginRequest(RequestHead& request) {
   request_ = &request;
   response_ = nullptr;
+  urlChanged_ = false;
+  requestHeadersChanged_ = false;
   responseChanged_ = false;
   headSent_ = false;
   addedResponseHeaders_.clear();
@@ -215,10 +217,12 @@ bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view v
   if ((raw.empty() || raw.back() != ':') && iequalsAscii(raw, "url")) {
     if (!validUrl(value)) return false;
     request_->url = std::string(value);
+    urlChanged_ = true;
     return true;
   }
   if (!validName(name) || !validValue(value)) return false;
   setHeaderIn(request_->headers, name, value, add);
+  requestHeadersChanged_ = true;
   return true;
 }
 
@@ -248,6 +252,9 @@ BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
             }
           }
           if (writeServerVariable(variable, c->request_, c->info_, out)) return true;
+          // A header the request lacks is absent; the host's variables are
+          // not searched for it again.
+          if (isHeaderVariable(variable)) return false;
           return c->variables_ && c->request_ && c->variables_(variable, out);
         },
         buffer, size);

@@ -67,6 +67,11 @@ class FilterConnection {
   // Takes back what the filter took with AllocMem; the request is over.
   void endRequest();
 
+  // What the filter changed of the request (SetHeader, AddHeader) and of
+  // the response head at its notification; hosts copy back only that.
+  bool urlChanged() const { return urlChanged_; }
+  bool requestHeadersChanged() const { return requestHeadersChanged_; }
+  bool responseHeadChanged() const { return responseChanged_; }
   // The filter ended the request (SF_STATUS_REQ_FINISHED and friends).
   bool requestFinished() const { return finished_; }
   // The filter asked that the connection be closed after this request.
@@ -115,6 +120,8 @@ class FilterConnection {
 
   RequestHead* request_ = nullptr;
   ResponseHead* response_ = nullptr;
+  bool urlChanged_ = false;
+  bool requestHeadersChanged_ = false;
   bool responseChanged_ = false;
   bool headSent_ = false;
   std::string addedResponseHeaders_;

@@ -11,9 +11,20 @@ char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) :
 
 bool iequalsAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  // Names mostly arrive in the case they are looked up in.
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
+    if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
   return true;
+}
+
+void refillHeader(Headers& headers, std::size_t index, std::string_view name,
+                  std::string_view value) {
+  if (index < headers.size()) {
+    copyText(headers[index].name, name);
+    copyText(headers[index].value, value);
+  } else {
+    headers.push_back({std::string(name), std::string(value)});
+  }
 }
 
 std::optional<std::string> findHeader(const Headers& headers, std::string_view name,

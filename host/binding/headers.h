@@ -16,6 +16,18 @@ struct Header {
 using Headers = std::vector<Header>;
 
 bool iequalsAscii(std::string_view a, std::string_view b);
+// Replaces the text of s, in its own buffer when it fits (the shortest path
+// through std::string for text that cannot overlap s).
+inline void copyText(std::string& s, std::string_view text) {
+  s.clear();
+  s.append(text.data(), text.size());
+}
+// Sets field index of a list that is refilled in place, adding it when the
+// list is shorter: the fields keep their buffers, so a keep-alive connection
+// copies each head without allocating. The caller drops the fields past the
+// last one it set.
+void refillHeader(Headers& headers, std::size_t index, std::string_view name,
+                  std::string_view value);
 // The values of every header of that name, joined by separator; nullopt when none.
 std::optional<std::string> findHeader(const Headers& headers, std::string_view name,
                                       std::string_view separator = ", ");

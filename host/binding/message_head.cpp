@@ -33,7 +33,10 @@ void ResponseHead::format() {
   // Appended in place: this runs for every response, and raw keeps its buffer.
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, status).ptr;
+  std::size_t size = version.size() + static_cast<std::size_t>(end - digits) + reason.size() + 6;
+  for (const Header& h : headers) size += h.name.size() + h.value.size() + 4;
   raw.clear();
+  raw.reserve(size);
   raw.append(version).append(1, ' ').append(digits, end).append(1, ' ').append(reason);
   raw.append("\r\n");
   for (const Header& h : headers) raw.append(h.name).append(": ").append(h.value).append("\r\n");

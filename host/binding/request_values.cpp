@@ -67,6 +67,10 @@ bool writeRequestHeader(std::string_view raw, const RequestHead& request, ValueT
   return writeHeaderValues(request.headers, name, iequalsAscii(name, "Cookie") ? "; " : ", ", out);
 }
 
+bool isHeaderVariable(std::string_view name) {
+  return name.size() > 5 && iequalsAscii(name.substr(0, 5), "HTTP_");
+}
+
 bool writeServerVariable(std::string_view name, const RequestHead* request,
                          const ConnectionInfo& info, ValueText& out) {
   auto is = [&](std::string_view known) { return iequalsAscii(name, known); };
@@ -129,7 +133,7 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
     }
     return true;
   }
-  if (name.size() > 5 && iequalsAscii(name.substr(0, 5), "HTTP_")) {
+  if (isHeaderVariable(name)) {
     bool found = false;
     for (const Header& h : headers) {
       if (!namesHeader(name, h.name)) continue;

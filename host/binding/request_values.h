@@ -16,6 +16,8 @@ namespace vantomer::host {
 // exist then. A request header X-Name is the variable HTTP_X_NAME.
 bool writeServerVariable(std::string_view name, const RequestHead* request,
                          const ConnectionInfo& info, ValueText& out);
+// Whether the name is of the HTTP_ kind, which only request headers answer.
+bool isHeaderVariable(std::string_view name);
 // name as the filter gives it: "url", "method" and "version" without a
 // colon name parts of the request line; header names may carry their colon.
 // Repeated fields are joined as HTTP joins them ("; " for Cookie).
