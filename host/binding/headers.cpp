@@ -3,20 +3,6 @@
 #include <algorithm>
 
 namespace vantomer::host {
-namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-}  // namespace
-
-bool iequalsAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  // Names mostly arrive in the case they are looked up in.
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
 void refillHeader(Headers& headers, std::size_t index, std::string_view name,
                   std::string_view value) {
   if (index < headers.size()) {

@@ -15,7 +15,15 @@ struct Header {
 };
 using Headers = std::vector<Header>;
 
-bool iequalsAscii(std::string_view a, std::string_view b);
+// Inline: every header lookup of every request runs it.
+inline bool iequalsAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+  // Names mostly arrive in the case they are looked up in.
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
 // Replaces the text of s, in its own buffer when it fits (the shortest path
 // through std::string for text that cannot overlap s).
 inline void copyText(std::string& s, std::string_view text) {

@@ -82,6 +82,18 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
     out.appendNumber(number);
     return true;
   };
+  // Headers first: the filter reads them on every request.
+  if (isHeaderVariable(name)) {
+    if (!request) return false;
+    bool found = false;
+    for (const Header& h : request->headers) {
+      if (!namesHeader(name, h.name)) continue;
+      if (found) out.append(", ");
+      out.append(h.value);
+      found = true;
+    }
+    return found;
+  }
   if (is("HTTPS")) return give(info.secure ? "on" : "off");
   if (is("SERVER_PORT_SECURE")) return give(info.secure ? "1" : "0");
   if (is("SERVER_PORT")) return giveNumber(info.localPort);
@@ -132,16 +144,6 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
       out.append("\r\n");
     }
     return true;
-  }
-  if (isHeaderVariable(name)) {
-    bool found = false;
-    for (const Header& h : headers) {
-      if (!namesHeader(name, h.name)) continue;
-      if (found) out.append(", ");
-      out.append(h.value);
-      found = true;
-    }
-    return found;
   }
   return false;
 }
