@@ -355,6 +355,63 @@ TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
   }
 }
 
+// Heads of different sizes follow each other on one connection: what one
+// request carried or the filter changed must not reach the next.
+TEST(BothHosts, EachRequestOnAConnectionReachesTheUpstreamWithItsOwnHeaders) {
+  TestUpstream upstream([](const UpstreamRequest& r, int fd) {
+    if (r.url == "/login") {
+      TestUpstream::write(
+          fd, TestUpstream::response(200, kPageType,
+                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+    } else {
+      auto echo = [&](const char* name) { return r.header(name).value_or("-"); };
+      TestUpstream::write(
+          fd, TestUpstream::response(200, "text/plain",
+                                     r.url + " key=" + echo("X-Cookie-Stock-Key") +
+                                         " extra=" + echo("X-Extra") + " cookie=" + echo("Cookie"),
+                                     {{"X-Padding-" + std::to_string(r.url.size()), "p"}}));
+    }
+    return After::KeepOpen;
+  });
+  const auto sites = bothHosts([](const ServerDir&) {}, upstreamUrl(upstream));
+  REQUIRE_RUNNING(sites);
+  for (const auto& site : sites) {
+    const std::string name = site->name();
+    auto login = fetch(site->port(), "/login", {{"User-Agent", kIMode}});
+    ASSERT_TRUE(login) << name;
+    const std::size_t start = login->body.find("/member/(=");
+    ASSERT_NE(start, std::string::npos) << name << ": " << login->body;
+    const std::string link = login->body.substr(start, login->body.find('"', start) - start);
+    const std::string key = link.substr(10, link.find("=)") - 10);
+    const struct {
+      std::string url;
+      Fields headers;
+      std::string seen;
+    } steps[] = {
+        {"/a",
+         {{"X-Extra", "one"}, {"X-Cookie-Stock-Key", "chosen"}},
+         "/a key= extra=one cookie=-"},
+        {"/bb", {}, "/bb key=- extra=- cookie=-"},
+        {link,
+         {{"X-Extra", "two"}},
+         "/member/home key=" + key + " extra=two cookie=session=s3cret;"},
+        {"/ccc", {}, "/ccc key=- extra=- cookie=-"},
+        {"/d", {{"Cookie", "own=1"}}, "/d key=- extra=- cookie=own=1"},
+    };
+    HttpConnection connection(site->port());
+    for (const auto& s : steps) {
+      Fields headers = s.headers;
+      headers.push_back({"User-Agent", kIMode});
+      ASSERT_TRUE(connection.send(requestText("GET", s.url, headers))) << name;
+      auto response = connection.read(false);
+      ASSERT_TRUE(response) << name << " " << s.url;
+      EXPECT_EQ(response->body, s.seen) << name;
+      EXPECT_EQ(response->header("X-Padding-" + std::to_string(s.seen.find(' '))), "p") << name;
+    }
+  }
+}
+
 TEST(BothHosts, FilterSeesTheInterfaceItIsPromised) {
   // The upstream frames the held page as each host's own test chose.
   std::atomic<bool> chunked = false;

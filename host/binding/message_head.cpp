@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace vantomer::host {
@@ -30,17 +31,31 @@ std::string_view RequestHead::query() const {
 }
 
 void ResponseHead::format() {
-  // Appended in place: this runs for every response, and raw keeps its buffer.
+  // Written in place: this runs for every response, and raw keeps its buffer.
   char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, status).ptr;
-  std::size_t size = version.size() + static_cast<std::size_t>(end - digits) + reason.size() + 6;
+  const std::string_view code(digits, std::to_chars(digits, digits + sizeof digits, status).ptr);
+  std::size_t size = version.size() + code.size() + reason.size() + 6;
   for (const Header& h : headers) size += h.name.size() + h.value.size() + 4;
-  raw.clear();
-  raw.reserve(size);
-  raw.append(version).append(1, ' ').append(digits, end).append(1, ' ').append(reason);
-  raw.append("\r\n");
-  for (const Header& h : headers) raw.append(h.name).append(": ").append(h.value).append("\r\n");
-  raw.append("\r\n");
+  raw.resize(size);
+  char* out = raw.data();
+  auto put = [&out](std::string_view text) {
+    if (text.empty()) return;
+    std::memcpy(out, text.data(), text.size());
+    out += text.size();
+  };
+  put(version);
+  put(" ");
+  put(code);
+  put(" ");
+  put(reason);
+  put("\r\n");
+  for (const Header& h : headers) {
+    put(h.name);
+    put(": ");
+    put(h.value);
+    put("\r\n");
+  }
+  put("\r\n");
 }
 
 bool parseResponseHead(std::string_view raw, ResponseHead& head, std::string& error) {
