@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build nginx-module test deb demo test-sanitize fuzz bench bench-count load format clean
+.PHONY: all setup configure build nginx-module test deb demo test-sanitize fuzz bench bench-count passthrough-count load format clean
 
 all: build
 
@@ -61,6 +61,12 @@ bench:
 bench-count:
 	@./scripts/setup.sh bench
 	@JOBS=$(JOBS) ./bench/count.sh
+
+# Instructions per request of nginx passing a file through, plain and with
+# the module, counted by callgrind (build/; about a minute).
+passthrough-count:
+	@./scripts/setup.sh bench
+	@BUILD=$(BUILD) JOBS=$(JOBS) ./bench/passthrough_count.sh
 
 # wrk against `vantomer serve` and nginx on 127.0.0.1 (installs nginx, wrk).
 load:
