@@ -9,6 +9,7 @@
 #include <boost/beast/http/write.hpp>
 #include <memory>
 
+#include "server/listen_socket.h"
 #include "server/metrics.h"
 
 namespace vantomer::host {
@@ -72,24 +73,9 @@ awaitable<void> accept(std::unique_ptr<tcp::acceptor> acceptor) {
 
 bool startMetricsListener(asio::io_context& io, const std::string& host, unsigned port,
                           std::string& error) {
-  error_code ec;
-  tcp::resolver resolver(io);
-  auto results = resolver.resolve(host, std::to_string(port), ec);
-  if (ec || results.empty()) {
-    error = "cannot resolve " + host + ": " + ec.message();
-    return false;
-  }
-  auto acceptor = std::make_unique<tcp::acceptor>(io);
-  const tcp::endpoint endpoint = results.begin()->endpoint();
-  acceptor->open(endpoint.protocol(), ec);
-  if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
-  if (!ec) acceptor->bind(endpoint, ec);
-  if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
-  if (ec) {
-    error =
-        "cannot listen on " + host + ":" + std::to_string(port) + " for metrics: " + ec.message();
-    return false;
-  }
+  tcp::endpoint endpoint;
+  auto acceptor = listenOn(io, host, port, " for metrics", endpoint, error);
+  if (!acceptor) return false;
   metrics::enable(VANTOMER_VERSION);
   asio::co_spawn(io, accept(std::move(acceptor)), asio::detached);
   return true;

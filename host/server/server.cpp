@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "server/listen_socket.h"
 #include "server/metrics.h"
 #include "server/metrics_listener.h"
 #include "server/reload.h"
@@ -38,23 +39,9 @@ class Server {
       : io_(*contexts.front()), contexts_(contexts), shared_(shared) {}
 
   bool listen(const std::string& host, unsigned port, asio::ssl::context* tls, std::string& error) {
-    error_code ec;
-    tcp::resolver resolver(io_);
-    auto results = resolver.resolve(host, std::to_string(port), ec);
-    if (ec || results.empty()) {
-      error = "cannot resolve " + host + ": " + ec.message();
-      return false;
-    }
-    const tcp::endpoint endpoint = results.begin()->endpoint();
-    auto acceptor = std::make_unique<tcp::acceptor>(io_);
-    acceptor->open(endpoint.protocol(), ec);
-    if (!ec) acceptor->set_option(asio::socket_base::reuse_address(true), ec);
-    if (!ec) acceptor->bind(endpoint, ec);
-    if (!ec) acceptor->listen(asio::socket_base::max_listen_connections, ec);
-    if (ec) {
-      error = "cannot listen on " + host + ":" + std::to_string(port) + ": " + ec.message();
-      return false;
-    }
+    tcp::endpoint endpoint;
+    auto acceptor = listenOn(io_, host, port, "", endpoint, error);
+    if (!acceptor) return false;
     const std::string shown = endpoint.address().is_v6()
                                   ? "[" + endpoint.address().to_string() + "]"
                                   : endpoint.address().to_string();
