@@ -36,6 +36,13 @@ bool contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;
 }
 
+// The application's login: a session cookie and a link to the members' page.
+std::string loginPage() {
+  return TestUpstream::response(200, kPageType,
+                                "<html><body><a href=\"/member/home\">home</a></body></html>",
+                                {{"Set-Cookie", "session=s3cret; path=/"}});
+}
+
 std::string exampleSettings() { return readFile(sourceDir() + "/examples/Vantomer.setting"); }
 std::string exampleEmoji() { return readFile(sourceDir() + "/examples/Emoji.setting"); }
 
@@ -301,10 +308,7 @@ TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
       TestUpstream::write(fd, TestUpstream::response(302, kPageType, "<html><body/></html>",
                                                      {{"Location", "next.tm"}}));
     } else if (r.url == "/login") {
-      TestUpstream::write(
-          fd, TestUpstream::response(200, kPageType,
-                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
-                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+      TestUpstream::write(fd, loginPage());
     } else if (r.url == "/plain.txt") {
       TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "plain from upstream"));
     } else {
@@ -360,10 +364,7 @@ TEST(BothHosts, ProxiedPagesCookiesAndRedirectsAlike) {
 TEST(BothHosts, EachRequestOnAConnectionReachesTheUpstreamWithItsOwnHeaders) {
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {
     if (r.url == "/login") {
-      TestUpstream::write(
-          fd, TestUpstream::response(200, kPageType,
-                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
-                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+      TestUpstream::write(fd, loginPage());
     } else {
       auto echo = [&](const char* name) { return r.header(name).value_or("-"); };
       TestUpstream::write(
@@ -502,10 +503,7 @@ TEST(NginxModule, WorkersShareLoginsThroughTheRedisStock) {
   ASSERT_TRUE(redis.start()) << redis.log();
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {
     if (r.url == "/login")
-      TestUpstream::write(
-          fd, TestUpstream::response(200, kPageType,
-                                     "<html><body><a href=\"/member/home\">home</a></body></html>",
-                                     {{"Set-Cookie", "session=s3cret; path=/"}}));
+      TestUpstream::write(fd, loginPage());
     else
       TestUpstream::write(fd, TestUpstream::response(200, "text/plain",
                                                      "cookie=" + r.header("Cookie").value_or("")));
