@@ -28,28 +28,85 @@ bool validValue(std::string_view value) {
   return value.find_first_of("\r\n") == std::string_view::npos;
 }
 
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The path as a server would read it: escapes decoded, a NUL refused, and
+// dot segments followed (a backslash and "%2F" separate too) so that none
+// climbs above the root: what a host checks in a client's URL.
+bool pathStaysInRoot(std::string_view path) {
+  int depth = 0;
+  std::string segment;
+  auto endSegment = [&] {
+    if (segment == "..") {
+      if (--depth < 0) return false;
+    } else if (!segment.empty() && segment != ".") {
+      ++depth;
+    }
+    segment.clear();
+    return true;
+  };
+  for (std::size_t i = 1; i < path.size(); ++i) {
+    char c = path[i];
+    if (c == '%' && i + 2 < path.size() && hexDigit(path[i + 1]) >= 0 &&
+        hexDigit(path[i + 2]) >= 0) {
+      c = static_cast<char>(hexDigit(path[i + 1]) * 16 + hexDigit(path[i + 2]));
+      i += 2;
+      if (c == '\0') return false;
+    }
+    if (c == '/' || c == '\\') {
+      if (!endSegment()) return false;
+    } else {
+      segment += c;
+    }
+  }
+  // A last ".." climbs as much as one followed by a slash.
+  return endSegment();
+}
+
 bool validUrl(std::string_view url) {
   if (url.empty() || url.front() != '/') return false;
   for (char c : url) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u <= 0x20 || u == 0x7f) return false;
   }
+  return pathStaysInRoot(url.substr(0, url.find('?')));
+}
+
+// Request header names that reach the application as the same variable:
+// case, and "-" against "_", do not tell them apart.
+bool sameRequestHeader(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto fold = [](char c) {
+    if (c == '_') return '-';
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  };
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return false;
   return true;
 }
 
 // SetHeader replaces the first field of the name and drops the others, or
 // adds one; AddHeader always adds. An empty value is a value like any other:
 // the application sees the field, empty.
-void setHeaderIn(Headers& headers, std::string_view name, std::string_view value, bool add) {
+// Request headers match in every spelling of the name (the one kept takes
+// the filter's dashes); response headers match ignoring case.
+void setHeaderIn(Headers& headers, std::string_view name, std::string_view value, bool add,
+                 bool request) {
   if (add) {
     headers.push_back({std::string(name), std::string(value)});
     return;
   }
   bool placed = false;
   for (auto it = headers.begin(); it != headers.end();) {
-    if (!iequalsAscii(it->name, name)) {
+    if (!(request ? sameRequestHeader(it->name, name) : iequalsAscii(it->name, name))) {
       ++it;
     } else if (!placed) {
+      if (!iequalsAscii(it->name, name)) it->name = std::string(name);
       it->value = std::string(value);
       placed = true;
       ++it;
@@ -221,7 +278,7 @@ bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view v
     return true;
   }
   if (!validName(name) || !validValue(value)) return false;
-  setHeaderIn(request_->headers, name, value, add);
+  setHeaderIn(request_->headers, name, value, add, true);
   requestHeadersChanged_ = true;
   return true;
 }
@@ -229,7 +286,7 @@ bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view v
 bool FilterConnection::setResponseHeader(std::string_view name, std::string_view value, bool add) {
   if (!response_ || headSent_ || hooks_.failSetHeader || !validName(name) || !validValue(value))
     return false;
-  setHeaderIn(response_->headers, name, value, add);
+  setHeaderIn(response_->headers, name, value, add, false);
   responseChanged_ = true;
   return true;
 }
