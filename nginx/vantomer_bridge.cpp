@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,8 @@ struct vtm_conn {
   bool active = false;
   vtm_variable_fn variables = nullptr;
   void* variablesData = nullptr;
+  // Why the last call failed, for the host's log.
+  const char* error = "";
 };
 
 namespace {
@@ -44,6 +47,21 @@ void setError(char* error, std::size_t size, const std::string& message) {
 
 std::string_view view(const char* data, std::size_t len) {
   return len ? std::string_view(data, len) : std::string_view();
+}
+
+// Runs a step of the exchange; a failure becomes VTM_ERROR with its reason
+// kept on the connection, since nothing may be thrown into C.
+template <typename Step>
+int guarded(vtm_conn* conn, Step step) {
+  try {
+    step();
+    return VTM_OK;
+  } catch (const std::bad_alloc&) {
+    conn->error = "out of memory";
+  } catch (...) {
+    conn->error = "the filter binding failed";
+  }
+  return VTM_ERROR;
 }
 
 }  // namespace
@@ -155,11 +173,11 @@ void vtm_conn_destroy(vtm_conn* conn) {
   }
 }
 
-void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
-                       size_t url_len, const char* version, size_t version_len,
-                       vtm_variable_fn variables, void* data) {
-  try {
-    if (conn->active) vtm_request_end(conn, 1);
+int vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
+                      size_t url_len, const char* version, size_t version_len,
+                      vtm_variable_fn variables, void* data) {
+  if (conn->active) vtm_request_end(conn, 1);
+  return guarded(conn, [&] {
     // Overwritten, not replaced: the buffers of the last request are reused.
     conn->requestFields = 0;
     copyText(conn->request.method, view(method, method_len));
@@ -171,27 +189,29 @@ void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, co
     conn->parsed = RawResponse{};
     conn->active = true;
     conn->connection->beginRequest(conn->request);
-  } catch (...) {
-  }
+  });
 }
 
-void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                        size_t value_len) {
-  try {
+int vtm_request_method(vtm_conn* conn, const char* method, size_t method_len) {
+  return guarded(conn, [&] { copyText(conn->request.method, view(method, method_len)); });
+}
+
+int vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                       size_t value_len) {
+  return guarded(conn, [&] {
     refillHeader(conn->request.headers, conn->requestFields, view(name, name_len),
                  view(value, value_len));
     ++conn->requestFields;
-  } catch (...) {
-  }
+  });
 }
 
 int vtm_preproc_headers(vtm_conn* conn) {
-  try {
+  const int rc = guarded(conn, [&] {
     conn->request.headers.resize(conn->requestFields);
     conn->connection->preprocHeaders();
-  } catch (...) {
-  }
-  return conn->connection->requestFinished() ? 1 : 0;
+  });
+  if (rc != VTM_OK) return rc;
+  return conn->connection->requestFinished() ? VTM_FINISHED : VTM_OK;
 }
 
 int vtm_request_url(vtm_conn* conn, const char** url, size_t* len) {
@@ -215,59 +235,58 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
   *value_len = h.value.size();
 }
 
-void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
-  try {
+int vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
+  return guarded(conn, [&] {
     conn->responseFields = 0;
     copyText(conn->response.version, "HTTP/1.1");
     conn->response.status = static_cast<int>(status);
     copyText(conn->response.reason, view(reason, reason_len));
-  } catch (...) {
-  }
+  });
 }
 
-void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                         size_t value_len) {
-  try {
+int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                        size_t value_len) {
+  return guarded(conn, [&] {
     refillHeader(conn->response.headers, conn->responseFields, view(name, name_len),
                  view(value, value_len));
     ++conn->responseFields;
-  } catch (...) {
-  }
+  });
 }
 
 int vtm_send_response(vtm_conn* conn) {
-  try {
+  int result = VTM_HEAD_TAKEN;
+  const int rc = guarded(conn, [&] {
     conn->response.headers.resize(conn->responseFields);
     conn->response.format();
     conn->output.clear();
     conn->connection->sendResponse(conn->response);
-    if (conn->connection->requestFinished()) return VTM_FINISHED;
-    conn->connection->sendRawData(conn->response.raw);
-    if (conn->connection->requestFinished()) return VTM_FINISHED;
-    if (!conn->connection->responseHeadChanged() && conn->output == conn->response.raw) {
-      conn->output.clear();
-      return VTM_HEAD_UNTOUCHED;
+    if (conn->connection->requestFinished()) {
+      result = VTM_FINISHED;
+      return;
     }
-    return VTM_HEAD_TAKEN;
-  } catch (...) {
-    return VTM_FINISHED;
-  }
+    conn->connection->sendRawData(conn->response.raw);
+    if (conn->connection->requestFinished()) {
+      result = VTM_FINISHED;
+    } else if (!conn->connection->responseHeadChanged() && conn->output == conn->response.raw) {
+      conn->output.clear();
+      result = VTM_HEAD_UNTOUCHED;
+    }
+  });
+  return rc == VTM_OK ? result : rc;
 }
 
 int vtm_raw_data(vtm_conn* conn, const char* data, size_t len) {
-  try {
-    conn->connection->sendRawData(view(data, len));
-  } catch (...) {
+  const int rc = guarded(conn, [&] { conn->connection->sendRawData(view(data, len)); });
+  if (rc != VTM_OK) {
+    // What the filter wrote of the block may be partial: none of it goes out.
     conn->connection->discardOutput();
+    return rc;
   }
-  return conn->connection->requestFinished() ? 1 : 0;
+  return conn->connection->requestFinished() ? VTM_FINISHED : VTM_OK;
 }
 
-void vtm_end_of_request(vtm_conn* conn) {
-  try {
-    conn->connection->endOfRequest();
-  } catch (...) {
-  }
+int vtm_end_of_request(vtm_conn* conn) {
+  return guarded(conn, [&] { conn->connection->endOfRequest(); });
 }
 
 void vtm_request_end(vtm_conn* conn, int aborted) {
@@ -292,18 +311,24 @@ void vtm_output(vtm_conn* conn, const char** data, size_t* len) {
 void vtm_output_clear(vtm_conn* conn) { conn->output.clear(); }
 
 int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t* body_len) {
-  try {
-    if (conn->output.find("\r\n\r\n") == std::string::npos) return 0;
+  bool whole = false;
+  const int rc = guarded(conn, [&] {
+    if (conn->output.find("\r\n\r\n") == std::string::npos) return;
     conn->parsed = splitRawResponse(conn->output);
-    if (conn->parsed.head.status < 100 || conn->parsed.head.status > 999) return 0;
+    if (conn->parsed.head.status < 100 || conn->parsed.head.status > 999) return;
     *status = static_cast<unsigned>(conn->parsed.head.status);
     *body = conn->parsed.body.data();
     *body_len = conn->parsed.body.size();
-    return 1;
-  } catch (...) {
-    return 0;
+    whole = true;
+  });
+  if (rc == VTM_OK && !whole) {
+    conn->error = "the filter's answer has no complete response head";
+    return VTM_ERROR;
   }
+  return rc;
 }
+
+const char* vtm_conn_error(const vtm_conn* conn) { return conn->error; }
 
 size_t vtm_output_header_count(vtm_conn* conn) { return conn->parsed.head.headers.size(); }
 

@@ -13,6 +13,10 @@ extern "C" {
 typedef struct vtm_module vtm_module;
 typedef struct vtm_conn vtm_conn;
 
+/* What the exchange calls return. VTM_ERROR: the step failed and
+ * vtm_conn_error says why; the request cannot go on through the filter. */
+enum { VTM_OK = 0, VTM_ERROR = -1, VTM_HEAD_UNTOUCHED = 0, VTM_HEAD_TAKEN = 1, VTM_FINISHED = 2 };
+
 typedef struct {
   int secure;
   const char* local_addr;
@@ -40,12 +44,14 @@ vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info);
 void vtm_conn_destroy(vtm_conn* conn);
 
 /* The request head, before the request-header notification. */
-void vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
-                       size_t url_len, const char* version, size_t version_len,
-                       vtm_variable_fn variables, void* data);
-void vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                        size_t value_len);
-/* The request-header notification. Returns 1 when the filter ended the
+int vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, const char* url,
+                      size_t url_len, const char* version, size_t version_len,
+                      vtm_variable_fn variables, void* data);
+/* The method the filter reads from now on. */
+int vtm_request_method(vtm_conn* conn, const char* method, size_t method_len);
+int vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                       size_t value_len);
+/* The request-header notification: VTM_FINISHED when the filter ended the
  * request (what it wrote is in the output). */
 int vtm_preproc_headers(vtm_conn* conn);
 /* After it: the URL as the filter left it, whether it changed, the headers. */
@@ -56,26 +62,28 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
                            const char** value, size_t* value_len);
 
 /* The response head as the application left it. */
-void vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len);
-void vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                         size_t value_len);
-enum { VTM_HEAD_UNTOUCHED = 0, VTM_HEAD_TAKEN = 1, VTM_FINISHED = 2 };
+int vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len);
+int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
+                        size_t value_len);
 /* The response notification and the head as raw data: whether the bytes
- * that went on are the head unchanged, or the filter took or changed them. */
+ * that went on are the head unchanged (VTM_HEAD_UNTOUCHED), or the filter
+ * took or changed them (VTM_HEAD_TAKEN), or ended the request. */
 int vtm_send_response(vtm_conn* conn);
 /* One block of the body as raw data; what the filter lets go on is appended
- * to the output. Returns 1 when the filter ended the request. */
+ * to the output. VTM_FINISHED when the filter ended the request. */
 int vtm_raw_data(vtm_conn* conn, const char* data, size_t len);
-void vtm_end_of_request(vtm_conn* conn);
+int vtm_end_of_request(vtm_conn* conn);
 /* The request is over (aborted: what the filter writes is dropped). */
 void vtm_request_end(vtm_conn* conn, int aborted);
 
 /* What the filter sent on since the output was last cleared. */
 void vtm_output(vtm_conn* conn, const char** data, size_t* len);
 void vtm_output_clear(vtm_conn* conn);
-/* The output read as a response: 1 when it holds a whole head; the body is
- * what follows it. */
+/* The output read as a response: VTM_OK when it holds a whole head; the
+ * body is what follows it. */
 int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t* body_len);
+/* Why the last call that returned VTM_ERROR failed. */
+const char* vtm_conn_error(const vtm_conn* conn);
 size_t vtm_output_header_count(vtm_conn* conn);
 void vtm_output_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
                           const char** value, size_t* value_len);

@@ -93,8 +93,9 @@ bool sameRequestHeader(std::string_view a, std::string_view b) {
 // SetHeader replaces the first field of the name and drops the others, or
 // adds one; AddHeader always adds. An empty value is a value like any other:
 // the application sees the field, empty.
-// Request headers match in every spelling of the name (the one kept takes
-// the filter's dashes); response headers match ignoring case.
+// Request headers match in every spelling of the name, so that a client
+// cannot slip one past the filter as "X_Name" where it set "X-Name";
+// response headers match ignoring case.
 void setHeaderIn(Headers& headers, std::string_view name, std::string_view value, bool add,
                  bool request) {
   if (add) {
@@ -106,7 +107,6 @@ void setHeaderIn(Headers& headers, std::string_view name, std::string_view value
     if (!(request ? sameRequestHeader(it->name, name) : iequalsAscii(it->name, name))) {
       ++it;
     } else if (!placed) {
-      if (!iequalsAscii(it->name, name)) it->name = std::string(name);
       it->value = std::string(value);
       placed = true;
       ++it;

@@ -1,0 +1,323 @@
+/* The header and body filters: the response head goes to the filter as the
+ * raw bytes a client would receive, then the body; a response the filter
+ * takes is held until its end and replaced by what the filter writes. */
+
+#include "ngx_http_vantomer_module.h"
+
+#define vtm_describe(ctx, name, value)                                                 \
+    (vtm_response_header((ctx)->conn, name, sizeof(name) - 1, (char *) (value)->data, \
+                         (value)->len)                                                 \
+     == VTM_OK)
+
+static ngx_int_t
+ngx_http_vantomer_describe_fields(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ngx_http_vantomer_conn_t *vc = ctx->vc;
+    ngx_str_t v;
+    u_char length[NGX_OFF_T_LEN], modified[sizeof("Mon, 28 Sep 1970 06:00:00 GMT")];
+
+    if (r->headers_out.content_type.len) {
+        v = r->headers_out.content_type;
+        if (r->headers_out.charset.len) {
+            v.len = r->headers_out.content_type.len + sizeof("; charset=") - 1
+                    + r->headers_out.charset.len;
+            v.data = ngx_pnalloc(r->pool, v.len);
+            if (v.data == NULL) {
+                return NGX_ERROR;
+            }
+            ngx_sprintf(v.data, "%V; charset=%V", &r->headers_out.content_type,
+                        &r->headers_out.charset);
+        }
+        if (!vtm_describe(ctx, "Content-Type", &v)) {
+            return NGX_ERROR;
+        }
+    }
+    if (r->headers_out.content_length_n >= 0) {
+        v.data = length;
+        v.len = ngx_sprintf(length, "%O", r->headers_out.content_length_n) - length;
+        if (!vtm_describe(ctx, "Content-Length", &v)) {
+            return NGX_ERROR;
+        }
+    }
+    if (r->headers_out.last_modified_time != -1) {
+        if (vc == NULL) {
+            v.data = modified;
+            v.len = ngx_http_time(modified, r->headers_out.last_modified_time) - modified;
+        } else {
+            if (vc->modified_len == 0 || vc->modified != r->headers_out.last_modified_time) {
+                vc->modified = r->headers_out.last_modified_time;
+                vc->modified_len = ngx_http_time(vc->modified_text, vc->modified)
+                                   - vc->modified_text;
+            }
+            v.data = vc->modified_text;
+            v.len = vc->modified_len;
+        }
+        if (!vtm_describe(ctx, "Last-Modified", &v)) {
+            return NGX_ERROR;
+        }
+    }
+    return NGX_OK;
+}
+
+/* The response head as the raw bytes a client would receive. */
+static ngx_int_t
+ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ngx_list_part_t *part;
+    ngx_table_elt_t *h;
+    ngx_uint_t i;
+    ngx_str_t reason;
+
+    ngx_str_null(&reason);
+    if (r->headers_out.status_line.len > 4) {
+        reason.data = r->headers_out.status_line.data + 4;
+        reason.len = r->headers_out.status_line.len - 4;
+    } else if (r->headers_out.status == NGX_HTTP_OK) {
+        ngx_str_set(&reason, "OK");
+    }
+    if (vtm_response_begin(ctx->conn, r->headers_out.status, (char *) reason.data, reason.len)
+            != VTM_OK
+        || ngx_http_vantomer_describe_fields(r, ctx) != NGX_OK)
+    {
+        return NGX_ERROR;
+    }
+
+    part = &r->headers_out.headers.part;
+    h = part->elts;
+    for (i = 0; /* void */; i++) {
+        if (i >= part->nelts) {
+            if (part->next == NULL) {
+                break;
+            }
+            part = part->next;
+            h = part->elts;
+            i = 0;
+        }
+        if (h[i].hash == 0 || &h[i] == r->headers_out.content_length
+            || &h[i] == r->headers_out.last_modified)
+        {
+            continue;
+        }
+        if (vtm_response_header(ctx->conn, (char *) h[i].key.data, h[i].key.len,
+                                (char *) h[i].value.data, h[i].value.len)
+            != VTM_OK)
+        {
+            return NGX_ERROR;
+        }
+    }
+    return NGX_OK;
+}
+
+/* A subrequest's response is converted for the handset like any other:
+ * an included TELMARK page never goes out raw. */
+static ngx_http_vantomer_ctx_t *
+ngx_http_vantomer_subrequest_ctx(ngx_http_request_t *r)
+{
+    ngx_http_vantomer_ctx_t *ctx;
+    vtm_module *module;
+    ngx_str_t url;
+    u_char *p;
+    uintptr_t escape;
+
+    module = ngx_http_vantomer_filter_of(r);
+    if (module == NULL || r->header_only) {
+        return NULL; /* no body goes anywhere: nothing to convert */
+    }
+    ctx = ngx_http_vantomer_create_ctx(r, module);
+    if (ctx == NULL) {
+        ngx_log_error(NGX_LOG_ERR, r->connection->log, 0,
+                      "vantomer: no filter connection for the subrequest");
+        return NULL;
+    }
+    escape = 2 * ngx_escape_uri(NULL, r->uri.data, r->uri.len, NGX_ESCAPE_URI);
+    url.len = r->uri.len + escape + (r->args.len ? r->args.len + 1 : 0);
+    url.data = ngx_pnalloc(r->pool, url.len);
+    if (url.data == NULL) {
+        return NULL;
+    }
+    p = (u_char *) ngx_escape_uri(url.data, r->uri.data, r->uri.len, NGX_ESCAPE_URI);
+    if (r->args.len) {
+        *p++ = '?';
+        ngx_memcpy(p, r->args.data, r->args.len);
+    }
+    if (ngx_http_vantomer_begin(r, ctx, &url) != NGX_OK) {
+        ngx_http_vantomer_log_failure(r, ctx, "reading the subrequest's head");
+        return NULL;
+    }
+    return ctx;
+}
+
+/* A held response whose body cannot be converted is replaced by nginx's own
+ * error response. */
+static ngx_int_t
+ngx_http_vantomer_fail(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, const char *step)
+{
+    ngx_http_vantomer_log_failure(r, ctx, step);
+    ctx->mode = VTM_OUT;
+    return ngx_http_filter_finalize_request(r, &ngx_http_vantomer_module,
+                                            NGX_HTTP_INTERNAL_SERVER_ERROR);
+}
+
+/* The filter's answer goes out; one that is not a response gets nginx's
+ * error response instead. */
+static ngx_int_t
+ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ngx_int_t rc;
+
+    ctx->ended = 1;
+    if (vtm_end_of_request(ctx->conn) != VTM_OK) {
+        return ngx_http_vantomer_fail(r, ctx, "the end of the request");
+    }
+    rc = ngx_http_vantomer_emit(r, ctx);
+    if (rc == NGX_HTTP_INTERNAL_SERVER_ERROR) {
+        return ngx_http_filter_finalize_request(r, &ngx_http_vantomer_module, rc);
+    }
+    return rc;
+}
+
+ngx_int_t
+ngx_http_vantomer_header_filter(ngx_http_request_t *r)
+{
+    ngx_http_vantomer_ctx_t *ctx;
+    ngx_int_t rc;
+
+    ctx = ngx_http_vantomer_get_ctx(r);
+    if (ctx == NULL && r != r->main && !r->filter_finalize) {
+        ctx = ngx_http_vantomer_subrequest_ctx(r);
+    }
+    if (ctx == NULL || ctx->mode != VTM_NONE) {
+        return ngx_http_vantomer_next_header_filter(r);
+    }
+    /* An upstream asked with HEAD sends no body to convert. */
+    if (r->method == NGX_HTTP_HEAD && r->upstream != NULL
+        && vtm_request_method(ctx->conn, "HEAD", 4) != VTM_OK)
+    {
+        return ngx_http_vantomer_fail(r, ctx, "the response notification");
+    }
+    if (ngx_http_vantomer_describe_head(r, ctx) != NGX_OK) {
+        return ngx_http_vantomer_fail(r, ctx, "reading the response head");
+    }
+    rc = vtm_send_response(ctx->conn);
+    switch (rc) {
+    case VTM_HEAD_UNTOUCHED:
+        ctx->mode = VTM_PASS;
+        return ngx_http_vantomer_next_header_filter(r);
+    case VTM_HEAD_TAKEN:
+        ctx->mode = VTM_HELD;
+        r->filter_need_in_memory = 1;
+        if (!r->header_only) {
+            return NGX_OK; /* the body decides, at its end */
+        }
+        break;
+    case VTM_FINISHED:
+        break;
+    default:
+        return ngx_http_vantomer_fail(r, ctx, "the response notification");
+    }
+    return ngx_http_vantomer_answer(r, ctx);
+}
+
+/* Bytes of a passed body the filter asked to see as raw data. */
+static ngx_int_t
+ngx_http_vantomer_pass_body(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    ngx_chain_t *in)
+{
+    ngx_chain_t *cl;
+    ngx_buf_t *b, *nb;
+    const char *data;
+    size_t len;
+    ngx_uint_t last = 0;
+
+    for (cl = in; cl; cl = cl->next) {
+        b = cl->buf;
+        last = last || b->last_buf || (r != r->main && b->last_in_chain);
+        /* Files go out by sendfile untouched; bytes in memory are the
+         * filter's to see. */
+        if (!ctx->raw_data || !ngx_buf_in_memory(b) || b->last == b->pos) {
+            continue;
+        }
+        vtm_output_clear(ctx->conn);
+        if (vtm_raw_data(ctx->conn, (char *) b->pos, b->last - b->pos) == VTM_ERROR) {
+            ngx_http_vantomer_log_failure(r, ctx, "the raw-data notification");
+            return NGX_ERROR;
+        }
+        vtm_output(ctx->conn, &data, &len);
+        if (len == (size_t) (b->last - b->pos) && ngx_memcmp(data, b->pos, len) == 0) {
+            continue;
+        }
+        nb = ngx_calloc_buf(r->pool);
+        if (nb == NULL || (len && (nb->start = ngx_pnalloc(r->pool, len)) == NULL)) {
+            return NGX_ERROR;
+        }
+        if (len) {
+            ngx_memcpy(nb->start, data, len);
+            nb->memory = 1;
+        }
+        nb->pos = nb->start;
+        nb->last = nb->end = nb->start + len;
+        nb->last_buf = b->last_buf;
+        nb->last_in_chain = b->last_in_chain;
+        nb->flush = b->flush;
+        nb->sync = len == 0;
+        b->pos = b->last;
+        cl->buf = nb;
+    }
+    vtm_output_clear(ctx->conn);
+    if (last && !ctx->ended) {
+        ctx->ended = 1;
+        if (vtm_end_of_request(ctx->conn) != VTM_OK) {
+            ngx_http_vantomer_log_failure(r, ctx, "the end of the request");
+        }
+    }
+    return ngx_http_vantomer_next_body_filter(r, in);
+}
+
+ngx_int_t
+ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
+{
+    ngx_http_vantomer_ctx_t *ctx;
+    ngx_chain_t *cl;
+    ngx_buf_t *b;
+    ngx_uint_t last = 0;
+
+    ctx = ngx_http_vantomer_get_ctx(r);
+    if (ctx == NULL || ctx->mode == VTM_NONE || ctx->mode == VTM_OUT) {
+        return ngx_http_vantomer_next_body_filter(r, in);
+    }
+    if (ctx->mode == VTM_PASS) {
+        return ngx_http_vantomer_pass_body(r, ctx, in);
+    }
+    if (ctx->mode == VTM_DONE) {
+        /* Whatever comes after the filter's answer is not sent. */
+        for (cl = in; cl; cl = cl->next) {
+            cl->buf->pos = cl->buf->last;
+            cl->buf->file_pos = cl->buf->file_last;
+        }
+        return NGX_OK;
+    }
+
+    for (cl = in; cl; cl = cl->next) {
+        b = cl->buf;
+        last = last || b->last_buf || (r != r->main && b->last_in_chain);
+        if (b->in_file && !ngx_buf_in_memory(b)) {
+            /* The copy filter reads files for a filter that needs memory. */
+            ngx_log_error(NGX_LOG_ALERT, r->connection->log, 0,
+                          "vantomer: a held body came as a file");
+            return NGX_ERROR;
+        }
+        if (b->last > b->pos
+            && vtm_raw_data(ctx->conn, (char *) b->pos, b->last - b->pos) == VTM_ERROR)
+        {
+            return ngx_http_vantomer_fail(r, ctx, "holding the response");
+        }
+        b->pos = b->last;
+        if (b->in_file) {
+            b->file_pos = b->file_last;
+        }
+    }
+    if (!last) {
+        return NGX_OK;
+    }
+    return ngx_http_vantomer_answer(r, ctx);
+}

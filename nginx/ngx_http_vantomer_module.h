@@ -1,0 +1,80 @@
+/* The parts of the vantomer nginx module: configuration and lifecycle
+ * (ngx_http_vantomer_module.c), the request phase (_request.c), the request
+ * headers handed back to nginx (_headers_in.c), the header and body filters
+ * (_filter.c) and the filter's own answer as nginx's response (_emit.c). */
+#ifndef NGX_HTTP_VANTOMER_MODULE_H
+#define NGX_HTTP_VANTOMER_MODULE_H
+
+#include <ngx_config.h>
+#include <ngx_core.h>
+#include <ngx_http.h>
+
+#include "vantomer_bridge.h"
+
+#define VTM_OFF (NGX_CONF_UNSET_UINT - 1)
+
+typedef struct {
+    ngx_array_t paths; /* ngx_str_t: each distinct module once */
+} ngx_http_vantomer_main_conf_t;
+
+typedef struct {
+    ngx_uint_t index; /* into paths; VTM_OFF or unset */
+} ngx_http_vantomer_srv_conf_t;
+
+/* One per client connection (per stream with HTTP/2), in its pool; found
+ * once per request through the pool's cleanups. */
+typedef struct {
+    vtm_conn *conn;
+    ngx_uint_t index;
+    /* The last Last-Modified written: a connection mostly asks again for
+     * what it had, and formatting a date is dear. */
+    time_t modified;
+    size_t modified_len;
+    u_char modified_text[sizeof("Mon, 28 Sep 1970 06:00:00 GMT")];
+} ngx_http_vantomer_conn_t;
+
+/* What the filters do with the rest of a response: not seen yet, passed
+ * through the filter, held for it, replaced by its answer, or left to
+ * nginx's own error response after a failure. */
+enum { VTM_NONE, VTM_PASS, VTM_HELD, VTM_DONE, VTM_OUT };
+
+/* One per request the filter sees, in the request's pool. It outlives an
+ * internal redirect, which empties the module contexts, through its pool
+ * cleanup (as the realip module keeps its own). */
+typedef struct {
+    ngx_http_request_t *request;
+    vtm_conn *conn;               /* the connection's, or a subrequest's own */
+    ngx_http_vantomer_conn_t *vc; /* the connection's slot */
+    ngx_uint_t mode;
+    unsigned raw_data:1;
+    unsigned ended:1; /* END_OF_REQUEST went out */
+    unsigned own_conn:1;
+} ngx_http_vantomer_ctx_t;
+
+extern ngx_module_t ngx_http_vantomer_module;
+extern ngx_http_output_header_filter_pt ngx_http_vantomer_next_header_filter;
+extern ngx_http_output_body_filter_pt ngx_http_vantomer_next_body_filter;
+
+/* The filter loaded for a server, or NULL where it is off. */
+vtm_module *ngx_http_vantomer_filter_of(ngx_http_request_t *r);
+/* The request's context, also after an internal redirect. */
+ngx_http_vantomer_ctx_t *ngx_http_vantomer_get_ctx(ngx_http_request_t *r);
+/* A new context for the request: the connection's filter connection for the
+ * main request, a filter connection of its own for a subrequest. */
+ngx_http_vantomer_ctx_t *ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module);
+/* Hands the request head to the filter connection. */
+ngx_int_t ngx_http_vantomer_begin(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    ngx_str_t *url);
+void ngx_http_vantomer_log_failure(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    const char *step);
+
+ngx_int_t ngx_http_vantomer_request_handler(ngx_http_request_t *r);
+ngx_int_t ngx_http_vantomer_apply_url(ngx_http_request_t *r, const char *url, size_t len);
+ngx_int_t ngx_http_vantomer_apply_headers(ngx_http_request_t *r, vtm_conn *conn);
+
+ngx_int_t ngx_http_vantomer_header_filter(ngx_http_request_t *r);
+ngx_int_t ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in);
+/* Sends what the filter wrote as the request's response. */
+ngx_int_t ngx_http_vantomer_emit(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx);
+
+#endif
