@@ -2,6 +2,8 @@
  * (ngx_http_vantomer_module.c), the request phase (_request.c), the request
  * headers handed back to nginx (_headers_in.c), the header and body filters
  * (_filter.c) and the filter's own answer as nginx's response (_emit.c). */
+/* In nginx's own style, like the .c files beside it. */
+/* clang-format off */
 #ifndef NGX_HTTP_VANTOMER_MODULE_H
 #define NGX_HTTP_VANTOMER_MODULE_H
 
