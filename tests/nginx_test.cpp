@@ -11,10 +11,7 @@
 #include <functional>
 #include <memory>
 
-#include "support/host_http.h"
-#include "support/host_process.h"
-#include "support/nginx_process.h"
-#include "support/paths.h"
+#include "support/both_hosts.h"
 #include "support/redis_server.h"
 
 namespace vantomer::test {
@@ -22,123 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using After = TestUpstream::After;
-
-const std::string kIMode = "DoCoMo/2.0 P903i(c100;TB;W24H12)";
-const std::string kPc = "Mozilla/5.0 (X11; Linux x86_64)";
-const std::string kPageType = "text/x-telmark; charset=UTF-8";
-const std::string kSjisType = "application/xhtml+xml; charset=Shift_JIS";
-const std::string kSjisA = "\x82\xA0";
-const std::string kSjisSun = "\x90\xB0";
-const std::string kPage =
-    "<html><body><p>あ<k-emoji num=\"1\"/></p><a href=\"next.tm\">next</a></body></html>";
-
-bool contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
-}
-
-// The application's login: a session cookie and a link to the members' page.
-std::string loginPage() {
-  return TestUpstream::response(200, kPageType,
-                                "<html><body><a href=\"/member/home\">home</a></body></html>",
-                                {{"Set-Cookie", "session=s3cret; path=/"}});
-}
-
-std::string exampleSettings() { return readFile(sourceDir() + "/examples/Vantomer.setting"); }
-std::string exampleEmoji() { return readFile(sourceDir() + "/examples/Emoji.setting"); }
-
-// A site behind either host: a directory (www/ of the site's own folder) or
-// an upstream, with the example settings.
-struct Site {
-  virtual ~Site() = default;
-  virtual unsigned port() const = 0;
-  virtual std::string name() const = 0;
-  virtual bool running() const = 0;
-};
-
-struct ServeSite : Site {
-  ServeSite(const std::function<void(const ServerDir&)>& files, const std::string& upstream,
-            const std::string& module = modulePath())
-      : port_(freePort()) {
-    const std::string copy = dir.copy(module, "module/vantomer.so");
-    dir.write("module/Vantomer.setting", exampleSettings());
-    dir.write("module/Emoji.setting", exampleEmoji());
-    files(dir);
-    std::vector<std::string> args = {
-        "serve",     "--module", copy, "--listen", "127.0.0.1:" + std::to_string(port_),
-        "--threads", "2"};
-    if (upstream.empty()) {
-      args.insert(args.end(), {"--root", dir.file("www"), "--mime", ".tm=" + kPageType});
-    } else {
-      args.insert(args.end(), {"--upstream", upstream});
-    }
-    process = std::make_unique<ChildProcess>(hostPath(), args, dir.path());
-    started = process->waitForPort(port_);
-  }
-  unsigned port() const override { return port_; }
-  std::string name() const override { return "vantomer serve"; }
-  bool running() const override { return started; }
-
-  ServerDir dir;
-  unsigned port_;
-  std::unique_ptr<ChildProcess> process;
-  bool started = false;
-};
-
-std::string proxyConfig(const std::string& upstream) {
-  return "    location / {\n      proxy_pass " + upstream +
-         ";\n      proxy_http_version 1.1;\n      proxy_set_header Connection \"\";\n"
-         "      proxy_set_header Accept-Encoding \"\";\n    }\n";
-}
-
-struct NginxSite : Site {
-  NginxSite(const std::function<void(const ServerDir&)>& files, const std::string& upstream,
-            const std::string& module = modulePath())
-      : host(module, exampleSettings(), exampleEmoji()) {
-    files(host.dir);
-    const std::string server =
-        upstream.empty() ? "    root " + host.dir.file("www") +
-                               ";\n    index index.tm index.html;\n    types { \"" + kPageType +
-                               "\" tm; text/html html; "
-                               "text/plain txt; application/octet-stream bin; }\n"
-                         : proxyConfig(upstream);
-    started = host.start(host.configuration(server));
-  }
-  unsigned port() const override { return host.port; }
-  std::string name() const override { return "nginx"; }
-  bool running() const override { return started; }
-
-  NginxHost host;
-  bool started = false;
-};
-
-std::string logOf(const Site& site) {
-  const auto* nginx = dynamic_cast<const NginxSite*>(&site);
-  return nginx ? nginx->host.errorLog() : "";
-}
-
-bool nginxReady() { return !nginxModulePath().empty() && !nginxPath().empty(); }
-
-#define REQUIRE_NGINX() \
-  if (!nginxReady()) GTEST_SKIP() << "nginx or the nginx module is not built"
-
-// The same site behind `vantomer serve` and, where it is built, nginx.
-std::vector<std::unique_ptr<Site>> bothHosts(const std::function<void(const ServerDir&)>& files,
-                                             const std::string& upstream,
-                                             const std::string& module = modulePath()) {
-  std::vector<std::unique_ptr<Site>> sites;
-  sites.push_back(std::make_unique<ServeSite>(files, upstream, module));
-  if (nginxReady()) sites.push_back(std::make_unique<NginxSite>(files, upstream, module));
-  return sites;
-}
-
-#define REQUIRE_RUNNING(sites)                                    \
-  for (const auto& site : sites) {                                \
-    ASSERT_TRUE(site->running()) << site->name() << logOf(*site); \
-  }
-
-std::string upstreamUrl(const TestUpstream& upstream) {
-  return "http://127.0.0.1:" + std::to_string(upstream.port());
-}
 
 void writePages(const ServerDir& dir) {
   dir.write("www/page.tm", kPage);
