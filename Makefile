@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build nginx-module test deb demo test-sanitize fuzz bench bench-count passthrough-count load format clean
+.PHONY: all setup configure build nginx-module nginx-compat test test-trixie deb demo test-sanitize fuzz bench bench-count passthrough-count load format clean
 
 all: build
 
@@ -24,6 +24,19 @@ nginx-module: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The nginx module built against the nginx-dev of Debian's stable release
+# (trixie) and development release (sid), beside the installed nginx
+# (build/nginx-compat/; about a minute).
+nginx-compat: build
+	@./scripts/nginx-compat.sh $(BUILD)
+
+# `make test` in a fresh Debian 13 root made with mmdebstrap, against its own
+# nginx, Boost, hiredis and libxml2 (build/test-trixie/; needs root).
+test-trixie:
+	@./scripts/setup.sh trixie
+	@mkdir -p $(BUILD)
+	@./scripts/test-trixie.sh $(BUILD)
 
 # build/vantomer_VERSION_ARCH.deb: the executable, the module and its
 # settings, the docs, the service; and build/libnginx-mod-http-vantomer_...deb,

@@ -2,13 +2,15 @@
 # Builds ngx_http_vantomer_module.so for the installed nginx from Debian's
 # nginx-dev tree (copied into the build folder, configured with nginx's own
 # flags). Usage: scripts/build-nginx-module.sh BUILD_DIR BRIDGE_LIB BINDING_LIB
+# NGINX_SRC and NGINX_OUT name another nginx-dev tree and where its build goes
+# (make nginx-compat).
 set -euo pipefail
 
 build=$(realpath "$1")
 libs="$(realpath "$2") $(realpath "$3")"
-src=/usr/share/nginx/src
+src=${NGINX_SRC:-/usr/share/nginx/src}
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=$build/nginx
+out=${NGINX_OUT:-$build/nginx}
 tree=$out/src
 
 [ -x "$src/configure" ] || { echo "nginx-module: $src missing (install nginx-dev)" >&2; exit 1; }
