@@ -289,12 +289,13 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
         return ngx_http_vantomer_pass_body(r, ctx, in);
     }
     if (ctx->mode == VTM_DONE) {
-        /* Whatever comes after the filter's answer is not sent. */
+        /* Whatever comes after the filter's answer is not sent, but what
+         * the filters below still hold of the answer must be flushed. */
         for (cl = in; cl; cl = cl->next) {
             cl->buf->pos = cl->buf->last;
             cl->buf->file_pos = cl->buf->file_last;
         }
-        return NGX_OK;
+        return ngx_http_vantomer_next_body_filter(r, NULL);
     }
 
     for (cl = in; cl; cl = cl->next) {

@@ -77,5 +77,25 @@ TEST(NginxModule, ResponsesTheFilterDoesNotHoldAreNginxsOwn) {
   }
 }
 
+// A send buffer far smaller than the page: nginx writes the converted page
+// in many rounds, each resumed by the writer through the filters.
+TEST(NginxModule, HeldPageLargerThanTheSendBufferReachesTheClientWhole) {
+  REQUIRE_NGINX();
+  NginxHost host(modulePath(), exampleSettings(), exampleEmoji());
+  std::string page = "<html><body>";
+  for (int i = 0; i < 8000; ++i) page += "<p>line " + std::to_string(i) + " あ</p>";
+  host.dir.write("www/big.tm", page + "<p>end</p></body></html>");
+  const unsigned port = freePort();
+  const std::string small = "  server {\n    listen 127.0.0.1:" + std::to_string(port) +
+                            " sndbuf=4096;\n    root " + host.dir.file("www") +
+                            ";\n    types { \"" + kPageType + "\" tm; }\n  }\n";
+  ASSERT_TRUE(host.start(host.configuration("", small))) << host.errorLog();
+  auto response = fetch(port, "/big.tm", {{"User-Agent", kIMode}});
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 200);
+  EXPECT_EQ(response->header("Content-Length"), std::to_string(response->body.size()));
+  EXPECT_TRUE(contains(response->body, "<p>end</p>")) << response->body.size();
+}
+
 }  // namespace
 }  // namespace vantomer::test

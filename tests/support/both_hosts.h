@@ -58,8 +58,6 @@ struct NginxSite : Site {
   // serverExtra goes into the server block, beside the root or the proxy.
   NginxSite(const SiteFiles& files, const std::string& upstream,
             const std::string& module = modulePath(), const std::string& serverExtra = "");
-  // A worker that died or an alert in the log fails the test that ran it.
-  ~NginxSite() override;
   unsigned port() const override { return host.port; }
   std::string name() const override { return "nginx"; }
   bool running() const override { return started; }

@@ -1,5 +1,6 @@
 #include "support/nginx_process.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -38,6 +39,10 @@ NginxHost::~NginxHost() {
   if (!process) return;
   process->signal(SIGTERM);
   process->wait(std::chrono::seconds(10));
+  // A worker that died, on its way out too, or an alert fails the test.
+  const std::string log = errorLog();
+  for (const char* sign : {"exited on signal", "[alert]", "[crit]"})
+    EXPECT_EQ(log.find(sign), std::string::npos) << sign << " in the nginx log:\n" << log;
 }
 
 std::string NginxHost::configuration(const std::string& serverConfig, const std::string& httpConfig,

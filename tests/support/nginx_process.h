@@ -20,7 +20,8 @@ class NginxHost {
  public:
   // A copy of module with settings and emoji beside it, as a site installs it.
   NginxHost(const std::string& module, const std::string& settings, const std::string& emoji);
-  // Stops the master, which takes its workers along.
+  // Stops the master, which takes its workers along; a worker that died or
+  // an [alert] or [crit] in the log fails the test.
   ~NginxHost();
   NginxHost(const NginxHost&) = delete;
   NginxHost& operator=(const NginxHost&) = delete;
