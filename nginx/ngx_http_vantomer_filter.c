@@ -149,7 +149,7 @@ ngx_http_vantomer_subrequest_ctx(ngx_http_request_t *r)
 
 /* A held response whose body cannot be converted is replaced by nginx's own
  * error response. */
-static ngx_int_t
+ngx_int_t
 ngx_http_vantomer_fail(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, const char *step)
 {
     ngx_http_vantomer_log_failure(r, ctx, step);
@@ -158,15 +158,15 @@ ngx_http_vantomer_fail(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, cons
                                             NGX_HTTP_INTERNAL_SERVER_ERROR);
 }
 
-/* The filter's answer goes out; one that is not a response gets nginx's
- * error response instead. */
-static ngx_int_t
-ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+/* The filter's answer goes out once its end-of-request notification
+ * returned end_rc; one that is not a response gets nginx's error response
+ * instead. */
+ngx_int_t
+ngx_http_vantomer_send_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, int end_rc)
 {
     ngx_int_t rc;
 
-    ctx->ended = 1;
-    if (vtm_end_of_request(ctx->conn) != VTM_OK) {
+    if (end_rc != VTM_OK) {
         return ngx_http_vantomer_fail(r, ctx, "the end of the request");
     }
     rc = ngx_http_vantomer_emit(r, ctx);
@@ -174,6 +174,13 @@ ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
         return ngx_http_filter_finalize_request(r, &ngx_http_vantomer_module, rc);
     }
     return rc;
+}
+
+ngx_int_t
+ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ctx->ended = 1;
+    return ngx_http_vantomer_send_answer(r, ctx, vtm_end_of_request(ctx->conn));
 }
 
 ngx_int_t
@@ -280,6 +287,7 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
     ngx_chain_t *cl;
     ngx_buf_t *b;
     ngx_uint_t last = 0;
+    ngx_int_t rc;
 
     ctx = ngx_http_vantomer_get_ctx(r);
     if (ctx == NULL || ctx->mode == VTM_NONE || ctx->mode == VTM_OUT) {
@@ -287,6 +295,9 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
     }
     if (ctx->mode == VTM_PASS) {
         return ngx_http_vantomer_pass_body(r, ctx, in);
+    }
+    if (ctx->mode == VTM_CONVERTING) {
+        return NGX_AGAIN; /* nothing comes after the end it works on */
     }
     if (ctx->mode == VTM_DONE) {
         /* Whatever comes after the filter's answer is not sent, but what
@@ -312,6 +323,7 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
         {
             return ngx_http_vantomer_fail(r, ctx, "holding the response");
         }
+        ctx->held_bytes += b->last - b->pos;
         b->pos = b->last;
         if (b->in_file) {
             b->file_pos = b->file_last;
@@ -319,6 +331,10 @@ ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in)
     }
     if (!last) {
         return NGX_OK;
+    }
+    rc = ngx_http_vantomer_end_in_pool(r, ctx);
+    if (rc != NGX_DECLINED) {
+        return rc;
     }
     return ngx_http_vantomer_answer(r, ctx);
 }

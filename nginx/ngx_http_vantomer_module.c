@@ -9,6 +9,7 @@ static void *ngx_http_vantomer_create_main_conf(ngx_conf_t *cf);
 static void *ngx_http_vantomer_create_srv_conf(ngx_conf_t *cf);
 static char *ngx_http_vantomer_merge_srv_conf(ngx_conf_t *cf, void *parent, void *child);
 static char *ngx_http_vantomer_filter(ngx_conf_t *cf, ngx_command_t *cmd, void *conf);
+static char *ngx_http_vantomer_thread_pool(ngx_conf_t *cf, ngx_command_t *cmd, void *conf);
 static ngx_int_t ngx_http_vantomer_init_process(ngx_cycle_t *cycle);
 static void ngx_http_vantomer_exit_process(ngx_cycle_t *cycle);
 
@@ -17,6 +18,12 @@ static ngx_command_t ngx_http_vantomer_commands[] = {
       NGX_HTTP_MAIN_CONF|NGX_HTTP_SRV_CONF|NGX_CONF_TAKE1,
       ngx_http_vantomer_filter,
       NGX_HTTP_SRV_CONF_OFFSET,
+      0,
+      NULL },
+    { ngx_string("vantomer_thread_pool"),
+      NGX_HTTP_MAIN_CONF|NGX_CONF_TAKE1,
+      ngx_http_vantomer_thread_pool,
+      NGX_HTTP_MAIN_CONF_OFFSET,
       0,
       NULL },
     ngx_null_command
@@ -91,6 +98,34 @@ ngx_http_vantomer_merge_srv_conf(ngx_conf_t *cf, void *parent, void *child)
 
     ngx_conf_merge_uint_value(conf->index, prev->index, VTM_OFF);
     return NGX_CONF_OK;
+}
+
+/* Where long work goes: nginx's "default" pool unless named, "off" for the
+ * event loop. Without thread support in nginx, everything runs inline. */
+static char *
+ngx_http_vantomer_thread_pool(ngx_conf_t *cf, ngx_command_t *cmd, void *conf)
+{
+    ngx_http_vantomer_main_conf_t *mcf = conf;
+    ngx_str_t *value;
+
+    if (mcf->pool_set) {
+        return "is duplicate";
+    }
+    mcf->pool_set = 1;
+    value = cf->args->elts;
+    if (ngx_strcmp(value[1].data, "off") == 0) {
+        mcf->pool_off = 1;
+        return NGX_CONF_OK;
+    }
+#if (NGX_THREADS)
+    mcf->pool_name = value[1];
+    return NGX_CONF_OK;
+#else
+    ngx_conf_log_error(NGX_LOG_WARN, cf, 0,
+                       "vantomer_thread_pool \"%V\" is ignored: this nginx has no threads",
+                       &value[1]);
+    return NGX_CONF_OK;
+#endif
 }
 
 static char *
@@ -459,6 +494,15 @@ ngx_http_vantomer_init(ngx_conf_t *cf)
         return NGX_ERROR;
     }
     *h = ngx_http_vantomer_request_handler;
+
+#if (NGX_THREADS)
+    if (!mcf->pool_off) {
+        mcf->pool = ngx_thread_pool_add(cf, mcf->pool_name.len ? &mcf->pool_name : NULL);
+        if (mcf->pool == NULL) {
+            return NGX_ERROR;
+        }
+    }
+#endif
 
     /* Installed ahead of the copy filter: called after it (files come as
      * bytes in memory) and before gzip and the rest. */

@@ -10,6 +10,9 @@
 #include <ngx_config.h>
 #include <ngx_core.h>
 #include <ngx_http.h>
+#if (NGX_THREADS)
+#include <ngx_thread_pool.h>
+#endif
 
 #include "vantomer_bridge.h"
 
@@ -17,6 +20,12 @@
 
 typedef struct {
     ngx_array_t paths; /* ngx_str_t: each distinct module once */
+    ngx_str_t pool_name;
+    unsigned pool_set:1;
+    unsigned pool_off:1;
+#if (NGX_THREADS)
+    ngx_thread_pool_t *pool; /* where conversions run, or NULL */
+#endif
 } ngx_http_vantomer_main_conf_t;
 
 typedef struct {
@@ -38,7 +47,15 @@ typedef struct {
 /* What the filters do with the rest of a response: not seen yet, passed
  * through the filter, held for it, replaced by its answer, or left to
  * nginx's own error response after a failure. */
-enum { VTM_NONE, VTM_PASS, VTM_HELD, VTM_DONE, VTM_OUT };
+enum { VTM_NONE, VTM_PASS, VTM_HELD, VTM_CONVERTING, VTM_DONE, VTM_OUT };
+
+/* A held page smaller than this converts on the event loop: the hop to a
+ * pool thread and back costs about what converting it does. */
+#define VTM_INLINE_BYTES 8192
+
+/* r->buffered while a conversion runs on a pool thread, so that nginx waits
+ * for it (the image filter's bit, which never holds the same response). */
+#define NGX_HTTP_VANTOMER_BUFFERED 0x08
 
 /* One per request the filter sees, in the request's pool. It outlives an
  * internal redirect, which empties the module contexts, through its pool
@@ -51,6 +68,8 @@ typedef struct {
     unsigned raw_data:1;
     unsigned ended:1; /* END_OF_REQUEST went out */
     unsigned own_conn:1;
+    size_t held_bytes;
+    int task_rc; /* what the notification on the pool thread returned */
 } ngx_http_vantomer_ctx_t;
 
 extern ngx_module_t ngx_http_vantomer_module;
@@ -76,6 +95,17 @@ ngx_int_t ngx_http_vantomer_apply_headers(ngx_http_request_t *r, vtm_conn *conn)
 
 ngx_int_t ngx_http_vantomer_header_filter(ngx_http_request_t *r);
 ngx_int_t ngx_http_vantomer_body_filter(ngx_http_request_t *r, ngx_chain_t *in);
+/* Ends the held response on a pool thread: NGX_AGAIN when it went there,
+ * NGX_DECLINED when it is to run inline. */
+ngx_int_t ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx);
+/* Ends the held response and sends the filter's answer, on the event loop. */
+ngx_int_t ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx);
+/* Sends the filter's answer once its end of request returned end_rc. */
+ngx_int_t ngx_http_vantomer_send_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    int end_rc);
+/* Logs the failed step; nginx's own 500 replaces the response. */
+ngx_int_t ngx_http_vantomer_fail(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    const char *step);
 /* Sends what the filter wrote as the request's response. */
 ngx_int_t ngx_http_vantomer_emit(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx);
 

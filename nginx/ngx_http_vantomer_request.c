@@ -7,7 +7,7 @@
 /* The filter answered the request itself: the body the client sends is
  * read and dropped, and the answer goes out as the response. */
 static ngx_int_t
-ngx_http_vantomer_answer(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+ngx_http_vantomer_answer_request(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
 {
     ngx_int_t rc;
 
@@ -58,7 +58,7 @@ ngx_http_vantomer_request_handler(ngx_http_request_t *r)
         return NGX_HTTP_INTERNAL_SERVER_ERROR;
     }
     if (rc == VTM_FINISHED) {
-        return ngx_http_vantomer_answer(r, ctx);
+        return ngx_http_vantomer_answer_request(r, ctx);
     }
 
     if (vtm_request_url(ctx->conn, &url, &url_len)) {

@@ -3,12 +3,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "binding/exchange.h"
 #include "binding/filter_connection.h"
@@ -19,6 +22,10 @@ using namespace vantomer::host;
 
 struct vtm_module {
   std::unique_ptr<FilterModule> module;
+  // The host variables the filter has asked for: read on the event loop
+  // before a notification runs on a pool thread, which may not call nginx.
+  std::mutex namesLock;
+  std::vector<std::string> variableNames;
 };
 
 struct vtm_conn {
@@ -37,6 +44,9 @@ struct vtm_conn {
   void* variablesData = nullptr;
   // Why the last call failed, for the host's log.
   const char* error = "";
+  // On a pool thread: host variables come from the values read before.
+  bool threaded = false;
+  Headers prefetched;
 };
 
 namespace {
@@ -62,6 +72,32 @@ int guarded(vtm_conn* conn, Step step) {
     conn->error = "the filter binding failed";
   }
   return VTM_ERROR;
+}
+
+void learnName(vtm_module& module, std::string_view name) {
+  std::lock_guard<std::mutex> lock(module.namesLock);
+  auto& names = module.variableNames;
+  // Names come from the filter's settings: a handful, bounded all the same.
+  if (names.size() < 64 && std::find(names.begin(), names.end(), name) == names.end())
+    names.emplace_back(name);
+}
+
+bool hostVariable(vtm_conn* c, std::string_view name, ValueText& out) {
+  learnName(*c->module, name);
+  if (c->threaded) {
+    for (const Header& h : c->prefetched) {
+      if (h.name != name) continue;
+      out.append(h.value);
+      return true;
+    }
+    return false;
+  }
+  const char* value = nullptr;
+  std::size_t len = 0;
+  if (!c->variables || !c->variables(c->variablesData, name.data(), name.size(), &value, &len))
+    return false;
+  out.append(view(value, len));
+  return true;
 }
 
 }  // namespace
@@ -117,7 +153,9 @@ vtm_module* vtm_module_load(const char* path, char* error, size_t error_size) {
       setError(error, error_size, message);
       return nullptr;
     }
-    return new vtm_module{std::move(module)};
+    auto* loaded = new vtm_module;
+    loaded->module = std::move(module);
+    return loaded;
   } catch (...) {
     setError(error, error_size, "out of memory");
     return nullptr;
@@ -151,14 +189,8 @@ vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info) {
                                                             c->output.append(bytes);
                                                             return true;
                                                           });
-    conn->connection->setVariableSource([c](std::string_view name, ValueText& out) {
-      const char* value = nullptr;
-      std::size_t len = 0;
-      if (!c->variables || !c->variables(c->variablesData, name.data(), name.size(), &value, &len))
-        return false;
-      out.append(view(value, len));
-      return true;
-    });
+    conn->connection->setVariableSource(
+        [c](std::string_view name, ValueText& out) { return hostVariable(c, name, out); });
     return conn.release();
   } catch (...) {
     return nullptr;
@@ -329,6 +361,26 @@ int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t
 }
 
 const char* vtm_conn_error(const vtm_conn* conn) { return conn->error; }
+
+int vtm_conn_prefetch(vtm_conn* conn) {
+  return guarded(conn, [&] {
+    std::vector<std::string> names;
+    {
+      std::lock_guard<std::mutex> lock(conn->module->namesLock);
+      names = conn->module->variableNames;
+    }
+    conn->prefetched.clear();
+    for (const std::string& name : names) {
+      const char* value = nullptr;
+      std::size_t len = 0;
+      if (conn->variables &&
+          conn->variables(conn->variablesData, name.data(), name.size(), &value, &len))
+        conn->prefetched.push_back({name, std::string(view(value, len))});
+    }
+  });
+}
+
+void vtm_conn_threaded(vtm_conn* conn, int threaded) { conn->threaded = threaded != 0; }
 
 size_t vtm_output_header_count(vtm_conn* conn) { return conn->parsed.head.headers.size(); }
 

@@ -84,6 +84,13 @@ void vtm_output_clear(vtm_conn* conn);
 int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t* body_len);
 /* Why the last call that returned VTM_ERROR failed. */
 const char* vtm_conn_error(const vtm_conn* conn);
+
+/* A notification may run on a pool thread, where the host's own variables
+ * cannot be read: vtm_conn_prefetch reads on the event loop every host
+ * variable the filter has asked for so far in this process, and while
+ * vtm_conn_threaded is on the filter gets those values (and no others). */
+int vtm_conn_prefetch(vtm_conn* conn);
+void vtm_conn_threaded(vtm_conn* conn, int threaded);
 size_t vtm_output_header_count(vtm_conn* conn);
 void vtm_output_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
                           const char** value, size_t* value_len);

@@ -107,6 +107,11 @@ void setHeaderIn(Headers& headers, std::string_view name, std::string_view value
     if (!(request ? sameRequestHeader(it->name, name) : iequalsAscii(it->name, name))) {
       ++it;
     } else if (!placed) {
+      // The application reads the dashed spelling; a filter's "_" twin of a
+      // name does not undo it.
+      if (request && std::count(name.begin(), name.end(), '_') <
+                         std::count(it->name.begin(), it->name.end(), '_'))
+        it->name = std::string(name);
       it->value = std::string(value);
       placed = true;
       ++it;

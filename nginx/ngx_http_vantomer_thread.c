@@ -1,0 +1,95 @@
+/* The end of a held response on nginx's thread pool: the conversion (and
+ * the cookie stock's round trips it makes) runs there, the request waits as
+ * for a threaded file read, and the answer goes out on the event loop. The
+ * filter's callbacks on the pool thread touch only the binding's copies of
+ * the request: nginx variables are read before the task is posted. */
+
+#include "ngx_http_vantomer_module.h"
+
+#if (NGX_THREADS)
+
+static void
+ngx_http_vantomer_thread_handler(void *data, ngx_log_t *log)
+{
+    ngx_http_vantomer_ctx_t *ctx = *(ngx_http_vantomer_ctx_t **) data;
+
+    ctx->task_rc = vtm_end_of_request(ctx->conn);
+}
+
+static void
+ngx_http_vantomer_thread_event_handler(ngx_event_t *ev)
+{
+    ngx_http_request_t *r = ev->data;
+    ngx_connection_t *c = r->connection;
+    ngx_http_vantomer_ctx_t *ctx;
+
+    ngx_http_set_log_request(c->log, r);
+    r->main->blocked--;
+    r->aio = 0;
+    r->buffered &= ~NGX_HTTP_VANTOMER_BUFFERED;
+
+#if (NGX_HTTP_V2)
+    if (r->stream) {
+        /* as after a threaded read: the main connection writes again */
+        c->write->ready = 1;
+        c->write->active = 0;
+    }
+#endif
+
+    ctx = ngx_http_vantomer_get_ctx(r);
+    if (ctx != NULL) {
+        vtm_conn_threaded(ctx->conn, 0);
+        if (!c->error) {
+            (void) ngx_http_vantomer_send_answer(r, ctx, ctx->task_rc);
+        }
+    }
+
+    if (r->done) {
+        c->write->handler(c->write);
+    } else {
+        r->write_event_handler(r);
+        ngx_http_run_posted_requests(c);
+    }
+}
+
+ngx_int_t
+ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ngx_http_vantomer_main_conf_t *mcf;
+    ngx_thread_task_t *task;
+
+    mcf = ngx_http_get_module_main_conf(r, ngx_http_vantomer_module);
+    if (mcf->pool == NULL || ctx->held_bytes < VTM_INLINE_BYTES || r->aio) {
+        return NGX_DECLINED;
+    }
+    task = ngx_thread_task_alloc(r->pool, sizeof(ngx_http_vantomer_ctx_t *));
+    if (task == NULL || vtm_conn_prefetch(ctx->conn) != VTM_OK) {
+        return NGX_DECLINED; /* converted inline instead */
+    }
+    *(ngx_http_vantomer_ctx_t **) task->ctx = ctx;
+    task->handler = ngx_http_vantomer_thread_handler;
+    task->event.data = r;
+    task->event.handler = ngx_http_vantomer_thread_event_handler;
+
+    vtm_conn_threaded(ctx->conn, 1);
+    if (ngx_thread_task_post(mcf->pool, task) != NGX_OK) {
+        vtm_conn_threaded(ctx->conn, 0);
+        return NGX_DECLINED;
+    }
+    ctx->ended = 1;
+    ctx->mode = VTM_CONVERTING;
+    r->main->blocked++;
+    r->aio = 1;
+    r->buffered |= NGX_HTTP_VANTOMER_BUFFERED;
+    return NGX_AGAIN;
+}
+
+#else
+
+ngx_int_t
+ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    return NGX_DECLINED;
+}
+
+#endif
