@@ -1,13 +1,16 @@
 // A small filter for the host's own tests. It shows in the request what it
 // could read through the interface, rewrites URLs that start with
 // /rewrite, counts requests per connection in pFilterContext, and holds back
-// responses of type text/x-hold to answer them itself at end of request.
+// responses of type text/x-hold to answer them itself at end of request
+// (text/x-hold-slow: after a pause, as a long conversion would take).
 // VANTOMER_TESTFILTER_REFUSE=1 makes GetFilterVersion fail.
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "vantomer/httpfilt.h"
 
@@ -18,6 +21,7 @@ namespace {
 struct ConnectionState {
   int requests = 0;
   bool holding = false;
+  bool slow = false;
   bool passThrough = false;
   int heldBlocks = 0;
   std::string held;
@@ -81,8 +85,9 @@ void sendResponse(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_RESPONSE* response)
   if (!s) return;
   char type[256];
   DWORD size = sizeof type;
-  s->holding = response->GetHeader(pfc, const_cast<char*>("Content-Type:"), type, &size) &&
-               std::strcmp(type, "text/x-hold") == 0;
+  const bool typed = response->GetHeader(pfc, const_cast<char*>("Content-Type:"), type, &size);
+  s->slow = typed && std::strcmp(type, "text/x-hold-slow") == 0;
+  s->holding = s->slow || (typed && std::strcmp(type, "text/x-hold") == 0);
   s->held.clear();
   s->heldBlocks = 0;
   s->scratch = static_cast<unsigned char*>(pfc->AllocMem(pfc, 4096, 0));
@@ -105,6 +110,8 @@ void endOfRequest(HTTP_FILTER_CONTEXT* pfc) {
   s->scratch = nullptr;
   if (!s->holding) return;
   s->holding = false;
+  // A conversion that takes long, to show where the host runs it.
+  if (s->slow) std::this_thread::sleep_for(std::chrono::milliseconds(400));
   // The answer: every byte that was held, as it came (head and framing included).
   std::string body = "held " + std::to_string(s->held.size()) + " bytes in " +
                      std::to_string(s->heldBlocks) + " blocks\n" + s->held;
