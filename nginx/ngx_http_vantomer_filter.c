@@ -108,6 +108,33 @@ ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *
     return NGX_OK;
 }
 
+/* A response that sets cookies may be stocked at its end. */
+static unsigned
+ngx_http_vantomer_sets_cookies(ngx_http_request_t *r)
+{
+    ngx_list_part_t *part;
+    ngx_table_elt_t *h;
+    ngx_uint_t i;
+
+    part = &r->headers_out.headers.part;
+    h = part->elts;
+    for (i = 0; /* void */; i++) {
+        if (i >= part->nelts) {
+            if (part->next == NULL) {
+                return 0;
+            }
+            part = part->next;
+            h = part->elts;
+            i = 0;
+        }
+        if (h[i].hash != 0 && h[i].key.len == sizeof("Set-Cookie") - 1
+            && ngx_strncasecmp(h[i].key.data, (u_char *) "Set-Cookie", h[i].key.len) == 0)
+        {
+            return 1;
+        }
+    }
+}
+
 /* A subrequest's response is converted for the handset like any other:
  * an included TELMARK page never goes out raw. */
 static ngx_http_vantomer_ctx_t *
@@ -212,6 +239,7 @@ ngx_http_vantomer_header_filter(ngx_http_request_t *r)
         return ngx_http_vantomer_next_header_filter(r);
     case VTM_HEAD_TAKEN:
         ctx->mode = VTM_HELD;
+        ctx->sets_cookies = ngx_http_vantomer_sets_cookies(r);
         r->filter_need_in_memory = 1;
         if (!r->header_only) {
             return NGX_OK; /* the body decides, at its end */

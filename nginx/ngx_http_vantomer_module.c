@@ -20,6 +20,12 @@ static ngx_command_t ngx_http_vantomer_commands[] = {
       NGX_HTTP_SRV_CONF_OFFSET,
       0,
       NULL },
+    { ngx_string("vantomer_key_mark"),
+      NGX_HTTP_MAIN_CONF|NGX_CONF_TAKE1,
+      ngx_conf_set_str_slot,
+      NGX_HTTP_MAIN_CONF_OFFSET,
+      offsetof(ngx_http_vantomer_main_conf_t, key_mark),
+      NULL },
     { ngx_string("vantomer_thread_pool"),
       NGX_HTTP_MAIN_CONF|NGX_CONF_TAKE1,
       ngx_http_vantomer_thread_pool,
@@ -495,6 +501,12 @@ ngx_http_vantomer_init(ngx_conf_t *cf)
     }
     *h = ngx_http_vantomer_request_handler;
 
+    /* The left key mark of the example settings, unless told otherwise. */
+    if (mcf->key_mark.data == NULL) {
+        ngx_str_set(&mcf->key_mark, "(=");
+    } else if (ngx_strcmp(mcf->key_mark.data, "off") == 0) {
+        mcf->key_mark.len = 0;
+    }
 #if (NGX_THREADS)
     if (!mcf->pool_off) {
         mcf->pool = ngx_thread_pool_add(cf, mcf->pool_name.len ? &mcf->pool_name : NULL);

@@ -21,6 +21,7 @@
 typedef struct {
     ngx_array_t paths; /* ngx_str_t: each distinct module once */
     ngx_str_t pool_name;
+    ngx_str_t key_mark; /* a URL holding it may need the cookie stock */
     unsigned pool_set:1;
     unsigned pool_off:1;
 #if (NGX_THREADS)
@@ -68,6 +69,9 @@ typedef struct {
     unsigned raw_data:1;
     unsigned ended:1; /* END_OF_REQUEST went out */
     unsigned own_conn:1;
+    unsigned preproc_running:1; /* on a pool thread */
+    unsigned needs_stock:1;     /* a key in the URL */
+    unsigned sets_cookies:1;    /* the held response */
     size_t held_bytes;
     int task_rc; /* what the notification on the pool thread returned */
 } ngx_http_vantomer_ctx_t;
@@ -90,6 +94,13 @@ void ngx_http_vantomer_log_failure(ngx_http_request_t *r, ngx_http_vantomer_ctx_
     const char *step);
 
 ngx_int_t ngx_http_vantomer_request_handler(ngx_http_request_t *r);
+/* Runs the request-header notification of a request with a key in its URL
+ * on a pool thread: NGX_DONE when it went there, NGX_DECLINED otherwise. */
+ngx_int_t ngx_http_vantomer_preproc_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx);
+/* What the request-header notification returned, applied to the request:
+ * what the phase handler returns. */
+ngx_int_t ngx_http_vantomer_after_preproc(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
+    int rc);
 ngx_int_t ngx_http_vantomer_apply_url(ngx_http_request_t *r, const char *url, size_t len);
 ngx_int_t ngx_http_vantomer_apply_headers(ngx_http_request_t *r, vtm_conn *conn);
 

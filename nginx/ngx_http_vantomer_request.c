@@ -30,16 +30,20 @@ ngx_http_vantomer_request_handler(ngx_http_request_t *r)
 {
     ngx_http_vantomer_ctx_t *ctx;
     vtm_module *module;
-    const char *url;
-    size_t url_len;
     ngx_int_t rc;
 
     if (r != r->main || r->internal) {
         return NGX_DECLINED;
     }
     module = ngx_http_vantomer_filter_of(r);
-    if (module == NULL || ngx_http_get_module_ctx(r, ngx_http_vantomer_module) != NULL) {
+    if (module == NULL) {
         return NGX_DECLINED;
+    }
+    ctx = ngx_http_get_module_ctx(r, ngx_http_vantomer_module);
+    if (ctx != NULL) {
+        /* Called again: while the notification runs on a pool thread, or
+         * once it is done. */
+        return ctx->preproc_running ? NGX_DONE : NGX_DECLINED;
     }
     ctx = ngx_http_vantomer_create_ctx(r, module);
     if (ctx == NULL) {
@@ -51,8 +55,19 @@ ngx_http_vantomer_request_handler(ngx_http_request_t *r)
         ngx_http_vantomer_log_failure(r, ctx, "reading the request head");
         return NGX_HTTP_INTERNAL_SERVER_ERROR;
     }
+    rc = ngx_http_vantomer_preproc_in_pool(r, ctx);
+    if (rc != NGX_DECLINED) {
+        return rc;
+    }
+    return ngx_http_vantomer_after_preproc(r, ctx, vtm_preproc_headers(ctx->conn));
+}
 
-    rc = vtm_preproc_headers(ctx->conn);
+ngx_int_t
+ngx_http_vantomer_after_preproc(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, int rc)
+{
+    const char *url;
+    size_t url_len;
+
     if (rc == VTM_ERROR) {
         ngx_http_vantomer_log_failure(r, ctx, "the request-header notification");
         return NGX_HTTP_INTERNAL_SERVER_ERROR;
@@ -60,7 +75,6 @@ ngx_http_vantomer_request_handler(ngx_http_request_t *r)
     if (rc == VTM_FINISHED) {
         return ngx_http_vantomer_answer_request(r, ctx);
     }
-
     if (vtm_request_url(ctx->conn, &url, &url_len)) {
         rc = ngx_http_vantomer_apply_url(r, url, url_len);
         if (rc != NGX_OK) {

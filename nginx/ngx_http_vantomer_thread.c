@@ -1,8 +1,10 @@
-/* The end of a held response on nginx's thread pool: the conversion (and
- * the cookie stock's round trips it makes) runs there, the request waits as
- * for a threaded file read, and the answer goes out on the event loop. The
- * filter's callbacks on the pool thread touch only the binding's copies of
- * the request: nginx variables are read before the task is posted. */
+/* Work that waits or computes long, on nginx's thread pool: the
+ * request-header notification of a request whose URL holds a stock key
+ * (the stock's round trip), and the end of a held response (the conversion,
+ * and the stock's round trips when it sets cookies or has a key). The
+ * request waits as for a threaded file read and goes on on the event loop.
+ * The filter's callbacks on the pool thread touch only the binding's copies
+ * of the request: nginx variables are read before the task is posted. */
 
 #include "ngx_http_vantomer_module.h"
 
@@ -59,7 +61,9 @@ ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ct
     ngx_thread_task_t *task;
 
     mcf = ngx_http_get_module_main_conf(r, ngx_http_vantomer_module);
-    if (mcf->pool == NULL || ctx->held_bytes < VTM_INLINE_BYTES || r->aio) {
+    if (mcf->pool == NULL || r->aio
+        || (ctx->held_bytes < VTM_INLINE_BYTES && !ctx->sets_cookies && !ctx->needs_stock))
+    {
         return NGX_DECLINED;
     }
     task = ngx_thread_task_alloc(r->pool, sizeof(ngx_http_vantomer_ctx_t *));
@@ -84,10 +88,86 @@ ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ct
     return NGX_AGAIN;
 }
 
+static void
+ngx_http_vantomer_preproc_handler(void *data, ngx_log_t *log)
+{
+    ngx_http_vantomer_ctx_t *ctx = *(ngx_http_vantomer_ctx_t **) data;
+
+    ctx->task_rc = vtm_preproc_headers(ctx->conn);
+}
+
+/* The phases go on from the filter's phase handler, which now passes. */
+static void
+ngx_http_vantomer_preproc_event_handler(ngx_event_t *ev)
+{
+    ngx_http_request_t *r = ev->data;
+    ngx_connection_t *c = r->connection;
+    ngx_http_vantomer_ctx_t *ctx;
+    ngx_int_t rc;
+
+    ngx_http_set_log_request(c->log, r);
+    r->main->blocked--;
+    ctx = ngx_http_vantomer_get_ctx(r);
+    ctx->preproc_running = 0;
+    vtm_conn_threaded(ctx->conn, 0);
+
+    rc = ngx_http_vantomer_after_preproc(r, ctx, ctx->task_rc);
+    if (rc == NGX_DECLINED) {
+        ngx_http_core_run_phases(r);
+    } else if (rc != NGX_DONE) {
+        ngx_http_finalize_request(r, rc);
+    }
+    ngx_http_finalize_request(r, NGX_DONE); /* the reference taken at posting */
+    ngx_http_run_posted_requests(c);
+}
+
+ngx_int_t
+ngx_http_vantomer_preproc_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    ngx_http_vantomer_main_conf_t *mcf;
+    ngx_thread_task_t *task;
+
+    mcf = ngx_http_get_module_main_conf(r, ngx_http_vantomer_module);
+    if (mcf->key_mark.len == 0
+        || ngx_strnstr(r->unparsed_uri.data, (char *) mcf->key_mark.data, r->unparsed_uri.len)
+           == NULL)
+    {
+        return NGX_DECLINED;
+    }
+    ctx->needs_stock = 1;
+    if (mcf->pool == NULL) {
+        return NGX_DECLINED;
+    }
+    task = ngx_thread_task_alloc(r->pool, sizeof(ngx_http_vantomer_ctx_t *));
+    if (task == NULL || vtm_conn_prefetch(ctx->conn) != VTM_OK) {
+        return NGX_DECLINED;
+    }
+    *(ngx_http_vantomer_ctx_t **) task->ctx = ctx;
+    task->handler = ngx_http_vantomer_preproc_handler;
+    task->event.data = r;
+    task->event.handler = ngx_http_vantomer_preproc_event_handler;
+
+    vtm_conn_threaded(ctx->conn, 1);
+    if (ngx_thread_task_post(mcf->pool, task) != NGX_OK) {
+        vtm_conn_threaded(ctx->conn, 0);
+        return NGX_DECLINED;
+    }
+    ctx->preproc_running = 1;
+    r->main->blocked++;
+    r->main->count++;
+    return NGX_DONE;
+}
+
 #else
 
 ngx_int_t
 ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
+{
+    return NGX_DECLINED;
+}
+
+ngx_int_t
+ngx_http_vantomer_preproc_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
 {
     return NGX_DECLINED;
 }

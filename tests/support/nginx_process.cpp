@@ -54,7 +54,8 @@ std::string NginxHost::configuration(const std::string& serverConfig, const std:
   if (::geteuid() == 0) text += "user root;\n";
   text += "daemon off;\nmaster_process on;\nworker_processes " + std::to_string(workers) +
           ";\npid " + dir.file("nginx.pid") + ";\nerror_log " + dir.file("logs/error.log") +
-          " info;\nenv VANTOMER_TESTFILTER_REFUSE;\nevents { worker_connections 128; }\n"
+          " info;\nenv VANTOMER_TESTFILTER_REFUSE;\nenv VANTOMER_TESTFILTER_MARK;\nevents { "
+          "worker_connections 128; }\n"
           "http {\n  access_log off;\n"
           "  client_body_temp_path " +
           temp + "/body;\n  proxy_temp_path " + temp +

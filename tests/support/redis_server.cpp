@@ -106,4 +106,8 @@ RedisReply RedisServer::command(const std::vector<std::string>& args) const {
   return reply;
 }
 
+void RedisServer::pause(bool paused) {
+  if (process_) process_->signal(paused ? SIGSTOP : SIGCONT);
+}
+
 }  // namespace vantomer::test

@@ -35,6 +35,8 @@ class RedisServer {
   // Stops it (SIGTERM) and waits for its end.
   void stop();
   bool running() const { return process_ != nullptr; }
+  // SIGSTOP and SIGCONT: a server that accepts and never answers.
+  void pause(bool paused);
 
   unsigned port() const { return port_; }
   const std::string& socketPath() const { return socket_; }
