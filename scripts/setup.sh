@@ -3,7 +3,7 @@
 # default, and the extras of the named groups. Only missing packages are
 # installed; apt-get runs through sudo when not root. One line per step; the
 # package manager's own output goes to a log that is shown when it fails.
-# Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb]
+# Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb] [preview]
 # The demo group takes Debian's npm only where no npm is on PATH: a Node.js
 # installed otherwise brings its own, and Debian's would clash with it.
 set -euo pipefail
@@ -19,6 +19,7 @@ declare -A groups=(
   [demo]="python3 librsvg2-bin python3-pil$(command -v npm >/dev/null || echo " npm")"
   [format]="clang-format"
   [deb]="lintian"
+  [preview]="chromium fonts-ipafont-gothic"
 )
 
 wanted=(build "$@")
