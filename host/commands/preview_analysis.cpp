@@ -173,6 +173,7 @@ void checkEmoji(std::string_view converted, const OutputCoordinator& profile,
     out.push_back({"emoji", "emoji " + joinNumbers(unknown) +
                                 (unknown.size() == 1 ? " is" : " are") +
                                 " in no family of Emoji.setting (a wrong number?)"});
+  for (int n : unknown) asImage.erase(n);
   if (profile.emojiType == EmojiType::Image || asImage.empty()) return;
   out.push_back({"emoji", std::string("Emoji.setting has no ") + familyName(profile.emojiType) +
                               " text for emoji " + joinNumbers(asImage) +
