@@ -144,7 +144,6 @@ void examineColumn(const PreviewSettings& settings, PreviewColumn& c) {
   if (isPage(type)) {
     HandsetPage page = makeHandsetPage(settings, c.choice, c.text, c.target);
     c.frame = std::move(page.html);
-    c.emoji = page.emoji;
     c.keyLinks = std::move(page.keyLinks);
     for (PreviewWarning& w : page.warnings) c.warnings.push_back(w);
   } else if (type.rfind("text/", 0) == 0) {

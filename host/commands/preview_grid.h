@@ -25,7 +25,6 @@ struct PreviewColumn {
   std::string contentType;  // as received
   std::string text;         // the body decoded to UTF-8
   std::string frame;        // the page for the frame
-  int emoji = 0;
   std::vector<std::string> keyLinks;
   std::vector<PreviewWarning> warnings;
 };

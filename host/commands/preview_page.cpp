@@ -130,7 +130,6 @@ void copyText(std::string_view text, const PreviewSettings& settings, const Prof
     std::snprintf(hex, sizeof hex, "%04X", code);
     const int number = settings.emojiNumber(choice.emojiType, text.substr(pos, 3));
     if (number > 0) {
-      ++out.emoji;
       const std::string comment = settings.emojiComment(number);
       out.html += "<img class=\"vt-emoji\" src=\"" + std::string(kPicturePrefix) +
                   std::to_string(number) + "\" alt=\"" + escapeHtml(comment) + "\" title=\"emoji " +

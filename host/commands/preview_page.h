@@ -16,7 +16,6 @@ inline constexpr std::string_view kPicturePrefix = "/~preview/picture/";
 
 struct HandsetPage {
   std::string html;                   // the page for the frame (not yet escaped for srcdoc)
-  int emoji = 0;                      // carrier codes drawn as pictures
   std::vector<std::string> keyLinks;  // href and action values that carry the key
   std::vector<PreviewWarning> warnings;
 };

@@ -44,7 +44,7 @@ std::string percentDecode(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '+') {
       out += ' ';
-    } else if (text[i] == '%' && i + 2 < text.size() + 0 && hexValue(text[i + 1]) >= 0 &&
+    } else if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
                hexValue(text[i + 2]) >= 0) {
       out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
       i += 2;
@@ -198,8 +198,8 @@ awaitable<Reply> PreviewServer::grid(std::string_view query, const std::string& 
   context.module = site_.module().path();
   const std::string path = context.path.substr(0, context.path.find('#'));
   std::vector<PreviewColumn> columns;
-  if (path.empty() || path.front() != '/') {
-    context.problem = "A path starts with \"/\", such as /index.tm.";
+  if (path.empty() || path.front() != '/' || path.rfind("//", 0) == 0) {
+    context.problem = "A path starts with one \"/\", such as /index.tm.";
   } else {
     const std::string target = percentEncode(path, "");
     for (const PreviewAgent& agent : options_.agents) {
