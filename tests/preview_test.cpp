@@ -26,7 +26,8 @@ std::string telmark(const std::string& body) {
 std::string page(const std::string& path) {
   if (path == "/emoji.tm")
     return telmark(
-        "<p><k-emoji num=\"1\"/>晴れの日<k-emoji num=\"1085\"/><k-emoji num=\"9999\"/></p>");
+        "<p><k-emoji num=\"1\"/>晴れの日<k-emoji num=\"1085\"/><k-emoji "
+        "num=\"9999\"/>&#xE000;</p>");
   if (path == "/keys.tm")
     return telmark(
         "<p><a href=\"next.tm\">次へ</a> <a href=\"http://other.example/\">外</a></p>"
@@ -141,10 +142,12 @@ const GridCase kGrid[] = {
     {"/emoji.tm",
      "<img class=\"vt-emoji\" src=\"/~preview/picture/1\" alt=\"[晴れ]\" title=\"emoji 1 ",
      "<img src=\"/emoji/001.svg\" alt=\"[晴れ]\"/>晴れの日",
-     "emoji: emoji 9999 is in no family of Emoji.setting (a wrong number?)\n",
+     "emoji: emoji 9999 is in no family of Emoji.setting (a wrong number?)\n"
+     "emoji: private-use characters that are no FAMILY emoji of Emoji.setting: U+E000\n",
      "emoji: emoji 9999 is in no family of Emoji.setting (a wrong number?)\n"
      "emoji: Emoji.setting has no J-SKY text for emoji 1085: sent as images of "
-     "EmojiImgSrc \"/emoji/%num%.gif\"\n",
+     "EmojiImgSrc \"/emoji/%num%.gif\"\n"
+     "emoji: private-use characters that are no FAMILY emoji of Emoji.setting: U+E000\n",
      "emoji: emoji 9999 is in no family of Emoji.setting (a wrong number?)\n", false},
     // The Set-Cookie gives a key; same-site links and the form carry it.
     {"/keys.tm", "<form data-vt-key=\"", "<a href=\"next.tm\">次へ</a>", "", nullptr, "", true},
@@ -201,6 +204,8 @@ TEST_F(PreviewTest, GridShowsEachHandsetsPageHeadProfileAndWarnings) {
       std::string expected = pc                         ? c.pcWarnings
                              : i == 2 && c.jskyWarnings ? c.jskyWarnings
                                                         : c.carrierWarnings;
+      const std::size_t family = expected.find("FAMILY");
+      if (family != std::string::npos) expected.replace(family, 6, kFamilies[i]);
       const std::size_t size = expected.find("SIZE");
       if (size != std::string::npos) {
         std::smatch m;
@@ -263,6 +268,77 @@ TEST_F(PreviewTest, OtherAnswers) {
     EXPECT_EQ(r->header("Content-Type"), c.contentType);
     EXPECT_NE(r->body.find(c.body), std::string::npos) << r->body;
     EXPECT_EQ(r->body.find("<script>"), std::string::npos);
+  }
+}
+
+// The example pages from a directory, as the example settings convert them.
+struct RootCase {
+  std::vector<std::string> extra;  // further arguments
+  const char* frame;               // in every frame
+  const char* warning;             // a warning every column has (empty: none at all)
+};
+
+const RootCase kRoot[] = {
+    {{}, "Vantomerポータル</a></h1>", ""},
+    // As `serve` sends them by default: UTF-8 read as code page 932.
+    {{"--mime", ".tm=text/x-telmark"}, "<title>", "the page is not text of code page 932"},
+};
+
+TEST(PreviewRootTest, ExamplePagesFromADirectory) {
+  ServerDir dir;
+  dir.copy(modulePath(), "vantomer.so");
+  dir.copy(sourceDir() + "/examples/Vantomer.setting", "Vantomer.setting");
+  dir.copy(sourceDir() + "/examples/Emoji.setting", "Emoji.setting");
+  for (const RootCase& c : kRoot) {
+    SCOPED_TRACE(c.warning);
+    const unsigned port = freePort();
+    std::vector<std::string> args = {"preview",
+                                     "--module",
+                                     dir.file("vantomer.so"),
+                                     "--root",
+                                     sourceDir() + "/examples/pages",
+                                     "--listen",
+                                     "127.0.0.1:" + std::to_string(port)};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    ChildProcess preview(hostPath(), args, dir.path());
+    ASSERT_TRUE(preview.waitForPort(port)) << preview.err();
+    auto r = fetch(port, "/?path=/index.tm");
+    ASSERT_TRUE(r);
+    const std::vector<Column> grid = columns(r->body);
+    ASSERT_EQ(grid.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+      SCOPED_TRACE(grid[i].label);
+      EXPECT_NE(grid[i].frame.find(c.frame), std::string::npos);
+      // Every carrier emoji of the page is in the example table.
+      EXPECT_EQ(grid[i].frame.find("<span class=\"vt-unknown\""), std::string::npos);
+      EXPECT_EQ(grid[i].frame.find("<img class=\"vt-emoji\"") != std::string::npos, i < 3);
+      EXPECT_NE(grid[i].warnings.find(c.warning), std::string::npos) << grid[i].warnings;
+      EXPECT_EQ(grid[i].warnings.empty(), !*c.warning);
+    }
+    preview.signal(SIGTERM);
+    EXPECT_EQ(preview.wait(std::chrono::seconds(10)), 0);
+  }
+}
+
+// Arguments the command refuses, each with its reason (besides --root .).
+const std::pair<std::vector<std::string>, const char*> kRefused[] = {
+    {{"--upstream", "http://127.0.0.1:1"}, "give either --root DIR or --upstream"},
+    {{"--ua", "no label"}, "--ua needs LABEL=USER-AGENT"},
+    {{"--max-bytes", "PC=lots"}, "--max-bytes needs a size"},
+    {{"--max-bytes", "Nokia=1k"}, "no column is labelled 'Nokia'"},
+    {{"--pictures", "/nonexistent"}, "/nonexistent is no directory"},
+    {{"--listen", "nowhere"}, "--listen needs ADDR:PORT"},
+    {{"--mime", "tm=text/x-telmark"}, "--mime needs .EXT=TYPE"},
+};
+
+TEST(PreviewArgumentsTest, RefusedWithTheReason) {
+  for (const auto& [extra, reason] : kRefused) {
+    SCOPED_TRACE(reason);
+    std::vector<std::string> args = {"preview", "--module", modulePath(), "--root", "."};
+    args.insert(args.end(), extra.begin(), extra.end());
+    CommandResult r = runProgram(hostPath(), args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
   }
 }
 

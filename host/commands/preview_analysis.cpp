@@ -107,13 +107,12 @@ void checkSource(const InputCoordinator& input, const HeldResponse& response,
        at = source.find(kReplacement, at + 1))
     ++invalid;
   if (invalid)
-    out.push_back({"loss", std::to_string(invalid) +
-                               " bytes of the page are not text of code page " +
+    out.push_back({"loss", "the page is not text of code page " +
                                std::to_string(codepage::resolve(codePage)) +
                                (codePage ? std::string()
                                          : " (its Content-Type names neither charset=UTF-8 nor "
                                            "charset=Shift_JIS)") +
-                               " and became U+FFFD"});
+                               ": " + std::to_string(invalid) + " characters became U+FFFD"});
   dom::Document document;
   document.setPreserveWhiteSpace(true);
   if (document.loadXML(source) != S_FALSE) return;

@@ -122,7 +122,7 @@ bool parseArguments(CommandLine& cl, Parsed& p, bool& help) {
       if (eq == std::string::npos || eq < 2 || value[0] != '.' || eq + 1 >= value.size())
         cl.fail("--mime needs .EXT=TYPE, not '" + value + "'");
       else
-        p.types.insert(p.types.begin(), {lower(value.substr(0, eq)), value.substr(eq + 1)});
+        p.types.push_back({lower(value.substr(0, eq)), value.substr(eq + 1)});
     } else if (cl.value("--pictures", p.options.pictures)) {
       p.picturesGiven = true;
     } else {
