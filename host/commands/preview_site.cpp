@@ -112,6 +112,10 @@ PreviewSite::~PreviewSite() {
 
 void PreviewSite::stop() {
   shared_->stopping = true;
+  // Conversions still on the workers finish now, while the I/O context they
+  // report back to still exists.
+  workers_->stop();
+  workers_->join();
   if (!acceptor_) return;
   error_code ec;
   acceptor_->close(ec);

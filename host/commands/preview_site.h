@@ -45,7 +45,8 @@ class PreviewSite {
 
   // One GET through the filter, as the handset would send it.
   awaitable<SiteResponse> fetch(SiteRequest request);
-  // Stops accepting; connections in flight end with their requests.
+  // Stops accepting and waits for the conversions in flight; call once the
+  // I/O context has stopped, before it goes.
   void stop();
   FilterModule& module() { return *module_; }
 
