@@ -226,6 +226,29 @@ TEST_F(PreviewTest, GridShowsEachHandsetsPageHeadProfileAndWarnings) {
   }
 }
 
+// A marked link, followed, shows the page the handset reaches with it: the
+// filter takes the key out and the application gets the stocked cookie back.
+TEST_F(PreviewTest, MarkedLinkBringsTheStockedCookieBack) {
+  auto first = get("/?path=/keys.tm");
+  ASSERT_TRUE(first);
+  std::smatch m;
+  const std::string frame = columns(first->body).at(0).frame;
+  ASSERT_TRUE(
+      std::regex_search(frame, m, std::regex("<a data-vt-key=\"[^\"]+\" href=\"([^\"]+)\"")));
+  const std::string link = m[1];  // (=KEY=)next.tm, relative to /keys.tm
+  auto next = get("/" + link, {{"Sec-Fetch-Mode", "navigate"}});
+  ASSERT_TRUE(next);
+  ASSERT_EQ(next->status, 303);
+  auto grid = get(*next->header("Location"));
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(grid->status, 200);
+  std::vector<std::string> cookies;  // of the i-mode requests for /next.tm
+  for (const UpstreamRequest& r : upstream_->requests())
+    if (r.url == "/next.tm" && r.header("User-Agent")->rfind("DoCoMo/", 0) == 0)
+      cookies.push_back(r.header("Cookie").value_or("none"));
+  EXPECT_EQ(cookies, std::vector<std::string>{"session=abc;"});
+}
+
 // The preview's other answers: pictures, the site behind it, bad input.
 struct AnswerCase {
   const char* url;
