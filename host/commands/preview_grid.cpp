@@ -168,6 +168,11 @@ std::string gridPage(const GridContext& context, const std::vector<PreviewColumn
          escapeHtml(context.module) + ". Listening on " + escapeHtml(context.listen) +
          (context.loopback ? ": only this machine can open the preview."
                            : ": other machines can open the preview too.") +
+         " Emoji pictures: " +
+         (context.pictures.empty() ? std::string("numbered squares (no --pictures folder).")
+                                   : escapeHtml(context.pictures) +
+                                         ", numbered squares where "
+                                         "it has none.") +
          "</p>\n";
   if (!context.problem.empty())
     out += "<p class=\"where problem\">" + escapeHtml(context.problem) + "</p>\n";

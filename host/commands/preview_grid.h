@@ -36,6 +36,7 @@ struct GridContext {
   bool loopback = true;  // only this machine can connect
   std::string behind;    // the directory or upstream
   std::string module;    // the module's path
+  std::string pictures;  // the emoji pictures' folder, or empty
 };
 
 // Fills the decoded text, the frame and the warnings of a fetched column.

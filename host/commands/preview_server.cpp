@@ -196,6 +196,7 @@ awaitable<Reply> PreviewServer::grid(std::string_view query, const std::string& 
   context.loopback = loopback_;
   context.behind = options_.behind;
   context.module = site_.module().path();
+  context.pictures = options_.pictures;
   const std::string path = context.path.substr(0, context.path.find('#'));
   std::vector<PreviewColumn> columns;
   if (path.empty() || path.front() != '/' || path.rfind("//", 0) == 0) {
