@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <regex>
@@ -33,6 +34,7 @@ std::string page(const std::string& path) {
         "<p><a href=\"next.tm\">次へ</a> <a href=\"http://other.example/\">外</a></p>"
         "<form action=\"post.tm\"><input name=\"q\"/></form>");
   if (path == "/loss.tm") return telmark("<p>한국어とアイウ</p>");
+  if (path == "/many.tm") return telmark("<p>가각갂갃간갅갆갇갈갉갊갋갌갍</p>");
   if (path == "/broken.tm") return telmark("<p>閉じない段落\n</body></html>");
   if (path == "/big.tm") return telmark("<p>" + std::string(3000, 'x') + "</p>");
   return {};
@@ -224,6 +226,16 @@ TEST_F(PreviewTest, GridShowsEachHandsetsPageHeadProfileAndWarnings) {
                 c.keyed);  // never marked: another site
     }
   }
+}
+
+// Twelve lost characters are named, the rest counted.
+TEST_F(PreviewTest, ManyLostCharactersAreCounted) {
+  auto r = get("/?path=/many.tm");
+  ASSERT_TRUE(r);
+  const std::string warnings = columns(r->body).at(0).warnings;
+  EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 13) << warnings;
+  EXPECT_NE(warnings.find("\"갋\" (U+AC0B, 1×)"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("loss: 2 more characters are not in code page 932\n"), std::string::npos);
 }
 
 // A marked link, followed, shows the page the handset reaches with it: the

@@ -137,10 +137,11 @@ void checkLosses(std::string_view converted, int codePage, std::vector<PreviewWa
     if (failed(codepage::encode(codePage, character, bytes)) ||
         failed(codepage::decode(codePage, bytes, back)) || back == character)
       continue;
-    if (listed++ == kMostListed) {
+    if (listed == kMostListed) {
       ++more;
       continue;
     }
+    ++listed;
     out.push_back({"loss", "\"" + character + "\" (" + codePoint(character) + ", " +
                                std::to_string(count) + "\u00d7) is not in code page " +
                                std::to_string(codePage) + " and came out as \"" + back + "\""});
