@@ -366,7 +366,10 @@ const std::pair<std::vector<std::string>, const char*> kRefused[] = {
     {{"--mime", "tm=text/x-telmark"}, "--mime needs .EXT=TYPE"},
 };
 
-TEST(PreviewArgumentsTest, RefusedWithTheReason) {
+TEST(PreviewArgumentsTest, RefusedWithTheReasonOrHelped) {
+  CommandResult help = runProgram(hostPath(), {"preview", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: vantomer preview", 0), 0u) << help.out << help.err;
   for (const auto& [extra, reason] : kRefused) {
     SCOPED_TRACE(reason);
     std::vector<std::string> args = {"preview", "--module", modulePath(), "--root", "."};

@@ -201,11 +201,12 @@ int previewCommand(std::vector<std::string> args) {
   p.options.agents = defaultAgents();
   CommandLine cl(std::move(args));
   bool help = false;
-  if (!parseArguments(cl, p, help)) {
-    if (help) {
-      std::cout << kPreviewHelp;
-      return 0;
-    }
+  const bool parsed = parseArguments(cl, p, help);
+  if (help) {
+    std::cout << kPreviewHelp;
+    return 0;
+  }
+  if (!parsed) {
     std::cerr << "vantomer preview: " << cl.error() << "\n(see vantomer preview --help)\n";
     return 2;
   }
