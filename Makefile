@@ -4,7 +4,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build nginx-module nginx-compat test test-trixie deb demo test-sanitize fuzz bench bench-count passthrough-count load format clean
+.PHONY: all setup configure build nginx-module nginx-compat test test-trixie deb demo test-sanitize \
+	fuzz bench bench-count passthrough-count load preview-screenshot format clean
 
 all: build
 
@@ -48,6 +49,12 @@ deb: build
 demo: build
 	@./scripts/setup.sh demo
 	@./examples/demo/run.sh $(BUILD)
+
+# build/preview.png: `vantomer preview` of the example start page in headless
+# Chromium (installs chromium and a Japanese font).
+preview-screenshot: build
+	@./scripts/setup.sh preview
+	@./scripts/preview_screenshot.sh $(BUILD)
 
 format:
 	@./scripts/setup.sh format

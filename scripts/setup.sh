@@ -4,6 +4,7 @@
 # installed; apt-get runs through sudo when not root. One line per step; the
 # package manager's own output goes to a log that is shown when it fails.
 # Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb] [trixie]
+#                         [preview]
 # The demo group takes Debian's npm only where no npm is on PATH: a Node.js
 # installed otherwise brings its own, and Debian's would clash with it.
 set -euo pipefail
@@ -20,6 +21,7 @@ declare -A groups=(
   [format]="clang-format"
   [deb]="lintian"
   [trixie]="mmdebstrap"
+  [preview]="chromium fonts-ipafont-gothic"
 )
 
 wanted=(build "$@")

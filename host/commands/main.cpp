@@ -6,6 +6,7 @@
 
 #include "commands/check_command.h"
 #include "commands/convert_command.h"
+#include "commands/preview_command.h"
 #include "commands/serve_command.h"
 
 namespace {
@@ -18,6 +19,7 @@ const char* const kHelp =
     "            module, in front of a directory or an upstream HTTP server\n"
     "  convert   show what a handset receives for a page, without a server\n"
     "  check     check the settings and emoji files beside a filter module\n"
+    "  preview   every handset's view of a page, side by side, in a desktop browser\n"
     "\n"
     "  vantomer COMMAND --help   options of a command\n"
     "  vantomer --version        the version\n";
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     if (command == "serve") return serveCommand(std::move(args));
     if (command == "convert") return convertCommand(std::move(args));
     if (command == "check") return checkCommand(std::move(args));
+    if (command == "preview") return previewCommand(std::move(args));
     std::cerr << "vantomer: unknown command '" << command << "'\n\n" << kHelp;
     return 2;
   } catch (const std::exception& e) {
