@@ -50,9 +50,10 @@ typedef struct {
  * nginx's own error response after a failure. */
 enum { VTM_NONE, VTM_PASS, VTM_HELD, VTM_CONVERTING, VTM_DONE, VTM_OUT };
 
-/* A held page smaller than this converts on the event loop: the hop to a
- * pool thread and back costs about what converting it does. */
-#define VTM_INLINE_BYTES 8192
+/* A held page smaller than this converts on the event loop: it takes under
+ * about 0.2 ms, and the hop to a pool thread and back adds some 50 us to
+ * its request (docs/PERFORMANCE.md). */
+#define VTM_INLINE_BYTES 16384
 
 /* r->buffered while a conversion runs on a pool thread, so that nginx waits
  * for it (the image filter's bit, which never holds the same response). */

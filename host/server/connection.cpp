@@ -27,7 +27,7 @@ constexpr std::size_t kBodyBlock = 64 * 1024;
 constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr std::size_t kDrainLimit = 256 * 1024;
 constexpr Duration kDrainTime{1000};
-constexpr std::uint64_t kOffThreadHeld = 256 * 1024;
+constexpr std::uint64_t kOffThreadHeld = 16 * 1024;
 
 int statusForParseError(const error_code& ec) {
   if (ec == http::error::header_limit) return 431;
@@ -544,9 +544,10 @@ awaitable<bool> Connection::respond(FilterConnection& filter, RequestHead& reque
   const bool replace = failed && x.queued == 0 && !clientGone_;
   if (failed || clientGone_) filter.discardOutput();
   // Nothing sent yet: the filter holds the response and converts it now.
-  // A large page takes long enough to stall the thread's other connections
-  // (16 MiB: some hundred milliseconds) and goes to the workers; a small one
-  // converts faster than the two thread hand-offs would take.
+  // A page of 16 KiB and more converts long enough (0.2 ms and up) to stall
+  // the thread's other connections and goes to the workers; a smaller one is
+  // done in about what the two hand-offs add to its request (some 50 us,
+  // docs/PERFORMANCE.md).
   if (!x.tracker.headDone() && x.held >= kOffThreadHeld && !failed && !clientGone_ &&
       shared_.workers) {
     co_await asio::co_spawn(
