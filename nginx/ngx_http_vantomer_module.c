@@ -241,42 +241,35 @@ ngx_http_vantomer_conn_cleanup(void *data)
     vc->conn = NULL;
 }
 
-static char *
-ngx_http_vantomer_cstr(ngx_pool_t *pool, ngx_str_t *s)
-{
-    char *p = ngx_pnalloc(pool, s->len + 1);
-
-    if (p != NULL) {
-        ngx_memcpy(p, s->data, s->len);
-        p[s->len] = '\0';
-    }
-    return p;
-}
-
+/* The addresses as C strings on the stack: the binding copies them, and a
+ * stream of HTTP/2 would otherwise leave them in its connection's pool. */
 static vtm_conn *
 ngx_http_vantomer_conn_create(ngx_connection_t *c, vtm_module *module)
 {
     vtm_conn_info info;
     ngx_str_t local;
-    u_char addr[NGX_SOCKADDR_STRLEN];
+    u_char addr[NGX_SOCKADDR_STRLEN + 1], remote[NGX_SOCKADDR_STRLEN + 1];
+    size_t len;
 
     local.data = addr;
     local.len = NGX_SOCKADDR_STRLEN;
     if (ngx_connection_local_sockaddr(c, &local, 0) != NGX_OK) {
         local.len = 0;
     }
+    addr[local.len] = '\0';
+    len = ngx_min(c->addr_text.len, NGX_SOCKADDR_STRLEN);
+    ngx_memcpy(remote, c->addr_text.data, len);
+    remote[len] = '\0';
+
     ngx_memzero(&info, sizeof(info));
 #if (NGX_HTTP_SSL)
     info.secure = c->ssl != NULL;
 #endif
-    info.local_addr = ngx_http_vantomer_cstr(c->pool, &local);
+    info.local_addr = (char *) addr;
     info.local_port = c->local_sockaddr ? ngx_inet_get_port(c->local_sockaddr) : 0;
-    info.remote_addr = ngx_http_vantomer_cstr(c->pool, &c->addr_text);
+    info.remote_addr = (char *) remote;
     info.remote_port = ngx_inet_get_port(c->sockaddr);
     info.server_software = NGINX_VER;
-    if (info.local_addr == NULL || info.remote_addr == NULL) {
-        return NULL;
-    }
     return vtm_conn_create(module, &info);
 }
 
