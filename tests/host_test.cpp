@@ -314,8 +314,10 @@ TEST(HostServe, OversizedOrMalformedRequestsAreRefused) {
 }
 
 TEST(HostServe, TlsListenerMarksItsRequestsSecure) {
-  if (runProgram("openssl", {"version"}).status != 0) GTEST_SKIP() << "no openssl binary";
-  if (runProgram("curl", {"--version"}).status != 0) GTEST_SKIP() << "no curl binary";
+  if (runProgram("openssl", {"version"}).status != 0)
+    GTEST_SKIP() << "no openssl binary (`scripts/setup.sh` installs it)";
+  if (runProgram("curl", {"--version"}).status != 0)
+    GTEST_SKIP() << "no curl binary (`scripts/setup.sh` installs it)";
   TestUpstream upstream([](const UpstreamRequest&, int fd) {
     TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "over tls"));
     return After::KeepOpen;
