@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "support/host_http.h"
@@ -603,6 +605,43 @@ TEST(HostCharset, UnlabelledPagesAreLabelledByTheirBytes) {
     EXPECT_TRUE(contains(converted.out, "Content-Type: " + type + "\r\n")) << i << converted.out;
   }
   EXPECT_EQ(fetch(host.port, "/configured.tmx", {})->header("Content-Type"), "text/x-telmark");
+}
+
+// The sample site as a newcomer serves it, without --mime: every link and
+// form of every page reached from the start page answers, in readable text.
+// Pages that need an application point at the demo, outside this site.
+TEST(HostServe, TheSampleSiteWorksAsServed) {
+  const std::string examples = sourceDir() + "/examples/";
+  Host host(modulePath(), readFile(examples + "Vantomer.setting"),
+            readFile(examples + "Emoji.setting"));
+  host.start({"--root", examples + "pages"});
+  const std::regex target("(?:href|action)=\"([^\"#]*)[^\"]*\"");
+  std::set<std::string> seen{"/index.tm"};
+  std::vector<std::string> queue{"/index.tm"};
+  while (!queue.empty()) {
+    const std::string url = queue.back();
+    queue.pop_back();
+    auto response = fetch(host.port, url, {{"User-Agent", kPc}});
+    ASSERT_TRUE(response) << url;
+    EXPECT_EQ(response->status, 200) << url;
+    EXPECT_TRUE(contains(response->body, "Vantomerポータル")) << url << ": " << response->body;
+    EXPECT_FALSE(contains(response->body, "method=\"post\"")) << url;
+    const std::string path = url.substr(0, url.find('?'));
+    for (std::sregex_iterator it(response->body.begin(), response->body.end(), target), end;
+         it != end; ++it) {
+      std::string link = (*it)[1];
+      if (link.empty() || link.find(':') != std::string::npos) continue;  // tel:, the demo
+      if (link.front() == '?')
+        link = path + link;
+      else if (link.front() != '/')
+        link = path.substr(0, path.rfind('/') + 1) + link;
+      for (std::size_t up; (up = link.find("/../")) != std::string::npos;)
+        link.erase(link.rfind('/', up - 1), up + 3 - link.rfind('/', up - 1));
+      if (contains((*it)[0], "action=")) link += "?q=x";
+      if (seen.insert(link).second) queue.push_back(link);
+    }
+  }
+  EXPECT_GE(seen.size(), 15u);
 }
 
 }  // namespace
