@@ -136,11 +136,11 @@ void PageCharset::scanUtf8(std::string_view bytes) {
   }
 }
 
-std::string PageCharset::charset() const {
+std::string PageCharset::charset(bool whole) const {
   if (!declared_.empty()) return declared_;
   const std::string declared = headSettled_ ? "" : declaredEncoding(head_);
   if (!declared.empty()) return declared;
-  return utf8_ && carry_.empty() ? "UTF-8" : "Shift_JIS";
+  return utf8_ && (carry_.empty() || !whole) ? "UTF-8" : "Shift_JIS";
 }
 
 std::string pageCharset(std::string_view page) {

@@ -14,8 +14,9 @@ class PageCharset {
  public:
   void feed(std::string_view bytes);
   bool done() const { return !declared_.empty() || !utf8_; }
-  // Call after the last block.
-  std::string charset() const;
+  // Call after the last block; whole is false when only the start of the
+  // page was fed (a sequence cut at the end then counts as valid).
+  std::string charset(bool whole = true) const;
 
  private:
   void scanUtf8(std::string_view bytes);

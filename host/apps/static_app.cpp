@@ -273,17 +273,24 @@ class StaticApplication : public Application {
     return source;
   }
 
+  // Read for every request: the file may change between them. A page past
+  // the limit is bigger than the filter would hold anyway.
   static std::string charsetOf(int fd) {
+    constexpr off_t kLimit = 16 * 1024 * 1024;
     PageCharset sniff;
     std::vector<char> block(64 * 1024);
     off_t at = 0;
-    while (!sniff.done()) {
+    bool whole = false;
+    while (!sniff.done() && at < kLimit) {
       const ssize_t n = ::pread(fd, block.data(), block.size(), at);
-      if (n <= 0) break;
+      if (n <= 0) {
+        whole = n == 0;
+        break;
+      }
       sniff.feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
       at += n;
     }
-    return sniff.charset();
+    return sniff.charset(whole);
   }
 
   fs::path root_;
