@@ -155,7 +155,7 @@ def to_gif(png, number):
     if png:
         with Image.open(io.BytesIO(png)) as image:
             rgba = image.convert("RGBA")
-            rgba.thumbnail((GIF_SIZE, GIF_SIZE), Image.LANCZOS)
+            rgba.thumbnail((GIF_SIZE, GIF_SIZE), getattr(Image, "Resampling", Image).LANCZOS)
             canvas.paste(rgba, ((GIF_SIZE - rgba.width) // 2, (GIF_SIZE - rgba.height) // 2), rgba)
     else:
         colour = "hsl(%d,70%%,50%%)" % ((number * 47) % 360)
