@@ -46,8 +46,14 @@ deb: build
 	@./scripts/setup.sh deb
 	@./scripts/make-deb.sh
 
-demo: build
+# A taken port is reported before anything is installed or started; the build
+# is shown only when it fails.
+demo:
+	@./examples/demo/run.sh --check-ports
 	@./scripts/setup.sh demo
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@log=$(BUILD)/demo-build.log; cmake --build $(BUILD) -j$(JOBS) --target vantomer vantomer_module \
+	  >$$log 2>&1 || { cat $$log; echo "demo: the build failed (log: $$log)" >&2; exit 1; }
 	@./examples/demo/run.sh $(BUILD)
 
 # build/preview.png: `vantomer preview` of the example start page in headless

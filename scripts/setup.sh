@@ -5,19 +5,23 @@
 # package manager's own output goes to a log that is shown when it fails.
 # Usage: scripts/setup.sh [build] [sanitize] [fuzz] [bench] [load] [demo] [format] [deb] [trixie]
 #                         [preview]
-# The demo group takes Debian's npm only where no npm is on PATH: a Node.js
-# installed otherwise brings its own, and Debian's would clash with it.
+# The build group also has what the demo's emoji pictures and their test
+# need: Debian's colour emoji font, fontTools to read it (munkres stands in
+# for scipy, the heavier choice of its dependencies) and Pillow for GIFs.
+# Services that packages start on install (nginx, redis-server) are neither
+# started nor enabled at boot: the tests and the demo run their own.
 set -euo pipefail
 
 declare -A groups=(
   [build]="build-essential cmake pkg-config git libxml2-dev libboost-dev libboost-regex-dev
            libssl-dev libgtest-dev libgmock-dev googletest unicode-data openssl curl
-           libhiredis-dev redis-server nginx nginx-dev prometheus-cpp-dev"
+           libhiredis-dev redis-server nginx nginx-dev prometheus-cpp-dev
+           python3 fonts-noto-color-emoji python3-fonttools python3-munkres python3-pil"
   [sanitize]=""
   [fuzz]="clang libclang-rt-dev"
   [bench]="libbenchmark-dev libxslt1-dev valgrind"
   [load]="nginx wrk libnginx-mod-http-xslt-filter"
-  [demo]="python3 librsvg2-bin python3-pil$(command -v npm >/dev/null || echo " npm")"
+  [demo]=""
   [format]="clang-format"
   [deb]="lintian"
   [trixie]="mmdebstrap"
@@ -52,9 +56,35 @@ export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]} (log: $log)"
 : >"$log"
 "${SUDO[@]}" apt-get update -q >>"$log" 2>&1 || echo "setup: package lists not refreshed (see $log)"
+
+# While installing, no service starts (invoke-rc.d asks policy-rc.d); one
+# already in place is left as it is.
+policy=/usr/sbin/policy-rc.d
+own_policy=
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | "${SUDO[@]}" tee "$policy" >/dev/null
+  "${SUDO[@]}" chmod 755 "$policy"
+  own_policy=1
+  trap '"${SUDO[@]}" rm -f "$policy"' EXIT
+fi
 if ! "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >>"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "setup: installing failed; the whole log is $log" >&2
   exit 1
 fi
+[ "$own_policy" ] && "${SUDO[@]}" rm -f "$policy"
+
+# Nor do they start at boot.
+services=()
+for p in nginx redis-server; do
+  [[ " ${missing[*]} " == *" $p "* ]] || continue
+  services+=("$p")
+  {
+    "${SUDO[@]}" deb-systemd-helper disable "$p.service" || true
+    [ -x "/etc/init.d/$p" ] && "${SUDO[@]}" update-rc.d "$p" disable || true
+    [ -d /run/systemd/system ] && "${SUDO[@]}" systemctl stop "$p.service" || true
+  } >>"$log" 2>&1
+done
+[ ${#services[@]} -gt 0 ] &&
+  echo "setup: ${services[*]} installed as programs only: not started, not enabled at boot (the tests start their own)"
 echo "setup: done"

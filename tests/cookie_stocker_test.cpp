@@ -92,7 +92,8 @@ class StoreTable : public ::testing::TestWithParam<const char*> {
     if (std::string(GetParam()) == "InMemory") {
       under_ = std::make_unique<InMemory>();
     } else {
-      if (!test::RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+      if (!test::RedisServer::available())
+        GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)";
       ASSERT_NE(InRedis::server(), nullptr) << "redis-server did not start";
       under_ = std::make_unique<InRedis>();
     }

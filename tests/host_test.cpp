@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "support/host_http.h"
@@ -314,8 +316,10 @@ TEST(HostServe, OversizedOrMalformedRequestsAreRefused) {
 }
 
 TEST(HostServe, TlsListenerMarksItsRequestsSecure) {
-  if (runProgram("openssl", {"version"}).status != 0) GTEST_SKIP() << "no openssl binary";
-  if (runProgram("curl", {"--version"}).status != 0) GTEST_SKIP() << "no curl binary";
+  if (runProgram("openssl", {"version"}).status != 0)
+    GTEST_SKIP() << "no openssl binary (`scripts/setup.sh` installs it)";
+  if (runProgram("curl", {"--version"}).status != 0)
+    GTEST_SKIP() << "no curl binary (`scripts/setup.sh` installs it)";
   TestUpstream upstream([](const UpstreamRequest&, int fd) {
     TestUpstream::write(fd, TestUpstream::response(200, "text/plain", "over tls"));
     return After::KeepOpen;
@@ -401,6 +405,9 @@ TEST(HostConvert, ResponseWithoutAProfileFails) {
       hostPath(), {"convert", "--module", host.moduleCopy, "--ua", "Other/1.0", "--head", page});
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(contains(result.out, "HTTP/1.1 500 Internal Server Error"));
+  // The error body is a message: on stderr, not among the page bytes.
+  EXPECT_FALSE(contains(result.out, "Unspecified error"));
+  EXPECT_TRUE(contains(result.err, "500 Internal Server Error: Unspecified error")) << result.err;
   // The reason is left to the check tool, named with this module and agent.
   EXPECT_TRUE(
       contains(result.err, "vantomer check --module " + host.moduleCopy + " --ua 'Other/1.0'"))
@@ -476,6 +483,165 @@ TEST(HostCheck, SaysWhichProfileAUserAgentGets) {
   CommandResult one = runProgram(hostPath(), {"check", "--module", module, "--ua", "Nobody/1"});
   EXPECT_TRUE(contains(one.out, "\"Nobody/1\"\n    -> ")) << one.out;
   EXPECT_FALSE(contains(one.out, "DoCoMo/2.0 P903i")) << one.out;
+}
+
+// Mistakes the filter would pass over in silence.
+TEST(HostCheck, NamesMistakesTheFilterPassesOverInSilence) {
+  const auto root = [](const std::string& extra) {
+    std::string s = kSettings;
+    return s.insert(s.find("<Vantomer>") + 10, extra);
+  };
+  const auto inProfile = [](const std::string& extra) {
+    std::string s = kSettings;
+    return s.insert(s.find("<UAPattern>.*"), extra);
+  };
+  struct Case {
+    std::string module;  // a file name in the directory; empty for the module
+    std::string settings;
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> output;
+  } cases[] = {
+      {"vantomr.so", kSettings, {}, 1, {"vantomr.so: error: no such file", "FAILED"}},
+      {"Vantomer.setting", kSettings, {}, 1, {"error: not a filter module", "ELF"}},
+      {"",
+       inProfile("<UAPatern>.*</UAPatern>"),
+       {},
+       0,
+       {"warning: NewOutputCoordinator[2]/UAPatern: unknown; did you mean UAPattern?"}},
+      {"", root("<locationCorrect>on</locationCorrect>"), {}, 0, {"did you mean LocationCorrect?"}},
+      {"", root("<Colour>red</Colour>"), {}, 0, {"Colour: unknown; the filter ignores it"}},
+      {"",
+       root("<UAPattern>.*</UAPattern>"),
+       {},
+       0,
+       {"UAPattern: not read here; it is read inside NewOutputCoordinator"}},
+      {"",
+       root("<InputCoordinator><AddAccesskeyIcon><Ikon key=\"1\"/></AddAccesskeyIcon>"
+            "</InputCoordinator>"),
+       {},
+       0,
+       {"InputCoordinator[1]/AddAccesskeyIcon/Ikon: unknown; did you mean Icon?"}},
+      {"",
+       root("<LocationCorrect>on</LocationCorrect><LocationCorrect>off</LocationCorrect>"),
+       {},
+       0,
+       {"LocationCorrect[2]: ignored; only the first LocationCorrect counts"}},
+      {"",
+       root("<CookieStockerTimeoutMinutes>6O</CookieStockerTimeoutMinutes>"),
+       {},
+       0,
+       {"CookieStockerTimeoutMinutes: \"6O\" does not read whole as a number; the filter uses 6"}},
+      {"",
+       root("<LocationCorrect>yes</LocationCorrect>"),
+       {},
+       0,
+       {"LocationCorrect: \"yes\" is neither on nor off; the filter uses off"}},
+      {"",
+       inProfile("<CodePage>99999999999</CodePage><EmojiType>imode</EmojiType>"),
+       {},
+       0,
+       {"CodePage: \"99999999999\" is out of range; the filter uses 2147483647",
+        "EmojiType: \"imode\" is none of", "the filter uses Image"}},
+      {"",
+       root("<LocationCorrect>OFF</LocationCorrect><CookieStockerTimeoutMinutes>+15"
+            "</CookieStockerTimeoutMinutes>"),
+       {"--strict"},
+       0,
+       {"(2 profiles, 0 warnings)"}},
+      {"",
+       root("<LocationCorrect>yes</LocationCorrect>"),
+       {"--strict"},
+       1,
+       {"error: LocationCorrect", "FAILED: 1 warning, made errors by --strict"}},
+  };
+  for (const Case& c : cases) {
+    ServerDir dir;
+    const std::string module = dir.copy(modulePath(), "vantomer.so");
+    dir.write("Vantomer.setting", c.settings);
+    dir.write("Emoji.setting", kEmoji);
+    std::vector<std::string> args{"check", "--module",
+                                  c.module.empty() ? module : dir.file(c.module)};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandResult result = runProgram(hostPath(), args);
+    EXPECT_EQ(result.status, c.status) << result.out;
+    for (const std::string& part : c.output)
+      EXPECT_TRUE(contains(result.out, part)) << part << " in " << result.out;
+  }
+}
+
+// A page without a configured type is labelled by its bytes, by the static
+// root and by convert alike; the settings here let every page pass through
+// unconverted, so the label itself is seen.
+TEST(HostCharset, UnlabelledPagesAreLabelledByTheirBytes) {
+  Host host(modulePath(),
+            "<Vantomer><InputCoordinator><ContentType>text/x-none</ContentType>"
+            "</InputCoordinator><NewOutputCoordinator/></Vantomer>");
+  const std::string ascii(65535, 'a');  // the static root reads 64 KiB blocks
+  const struct {
+    std::string page;
+    std::string charset;
+  } cases[] = {
+      {"<p>あ</p>", "UTF-8"},
+      {"<p>" + kSjisA + "</p>", "Shift_JIS"},
+      {"<?xml version=\"1.0\"?><p>あ</p>", "UTF-8"},
+      {"<?xml version='1.0' encoding='windows-31j'?><p/>", "Shift_JIS"},
+      {"<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<p>\xA4\xA2</p>", "EUC-JP"},
+      {ascii + "あ", "UTF-8"},
+      {ascii + "\xE3\x81", "Shift_JIS"},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    host.dir.write("www/" + std::to_string(i) + ".tm", cases[i].page);
+  host.dir.write("www/configured.tmx", "<p>あ</p>");
+  host.start({"--root", host.dir.file("www"), "--mime", ".tmx=text/x-telmark"});
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string type = "text/x-telmark; charset=" + cases[i].charset;
+    auto served = fetch(host.port, "/" + std::to_string(i) + ".tm", {{"User-Agent", kPc}});
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->header("Content-Type"), type) << i;
+    CommandResult converted =
+        runProgram(hostPath(), {"convert", "--module", host.moduleCopy, "--ua", kPc, "--head",
+                                host.dir.file("www/" + std::to_string(i) + ".tm")});
+    EXPECT_TRUE(contains(converted.out, "Content-Type: " + type + "\r\n")) << i << converted.out;
+  }
+  EXPECT_EQ(fetch(host.port, "/configured.tmx", {})->header("Content-Type"), "text/x-telmark");
+}
+
+// The sample site as a newcomer serves it, without --mime: every link and
+// form of every page reached from the start page answers, in readable text.
+// Pages that need an application point at the demo, outside this site.
+TEST(HostServe, TheSampleSiteWorksAsServed) {
+  const std::string examples = sourceDir() + "/examples/";
+  Host host(modulePath(), readFile(examples + "Vantomer.setting"),
+            readFile(examples + "Emoji.setting"));
+  host.start({"--root", examples + "pages"});
+  const std::regex target("(?:href|action)=\"([^\"#]*)[^\"]*\"");
+  std::set<std::string> seen{"/index.tm"};
+  std::vector<std::string> queue{"/index.tm"};
+  while (!queue.empty()) {
+    const std::string url = queue.back();
+    queue.pop_back();
+    auto response = fetch(host.port, url, {{"User-Agent", kPc}});
+    ASSERT_TRUE(response) << url;
+    EXPECT_EQ(response->status, 200) << url;
+    EXPECT_TRUE(contains(response->body, "Vantomerポータル")) << url << ": " << response->body;
+    EXPECT_FALSE(contains(response->body, "method=\"post\"")) << url;
+    const std::string path = url.substr(0, url.find('?'));
+    for (std::sregex_iterator it(response->body.begin(), response->body.end(), target), end;
+         it != end; ++it) {
+      std::string link = (*it)[1];
+      if (link.empty() || link.find(':') != std::string::npos) continue;  // tel:, the demo
+      if (link.front() == '?')
+        link = path + link;
+      else if (link.front() != '/')
+        link = path.substr(0, path.rfind('/') + 1) + link;
+      for (std::size_t up; (up = link.find("/../")) != std::string::npos;)
+        link.erase(link.rfind('/', up - 1), up + 3 - link.rfind('/', up - 1));
+      if (contains((*it)[0], "action=")) link += "?q=x";
+      if (seen.insert(link).second) queue.push_back(link);
+    }
+  }
+  EXPECT_GE(seen.size(), 15u);
 }
 
 }  // namespace

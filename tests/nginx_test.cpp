@@ -157,7 +157,8 @@ TEST(BothHosts, LargeFileThatIsNotHeldPassesThroughUntouched) {
 
 TEST(NginxModule, Http2ClientWithPriorKnowledgeGetsTheConvertedPage) {
   REQUIRE_NGINX();
-  if (runProgram("curl", {"--version"}).status != 0) GTEST_SKIP() << "no curl binary";
+  if (runProgram("curl", {"--version"}).status != 0)
+    GTEST_SKIP() << "no curl binary (`scripts/setup.sh` installs it)";
   NginxSite nginx(writePages, "");
   ASSERT_TRUE(nginx.started);
   const std::string url = "http://127.0.0.1:" + std::to_string(nginx.host.h2Port) + "/page.tm";
@@ -378,7 +379,8 @@ TEST(NginxModule, OffInAServerLeavesItsResponsesAlone) {
 
 TEST(NginxModule, WorkersShareLoginsThroughTheRedisStock) {
   REQUIRE_NGINX();
-  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  if (!RedisServer::available())
+    GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)";
   RedisServer redis;
   ASSERT_TRUE(redis.start()) << redis.log();
   TestUpstream upstream([](const UpstreamRequest& r, int fd) {

@@ -83,7 +83,9 @@ TEST_F(Package, TheUnitIsAcceptedAndSandboxed) {
     EXPECT_TRUE(contains(text, line)) << line;
   }
   const CommandResult verified = runProgram("systemd-analyze", {"verify", unit});
-  if (verified.status == -1 || verified.status == 127) GTEST_SKIP() << "no systemd-analyze";
+  if (verified.status == -1 || verified.status == 127)
+    GTEST_SKIP() << "no systemd-analyze (`VANTOMER_SETUP_EXTRA=systemd scripts/setup.sh` "
+                    "installs it)";
   // Outside a booted system, verify also reports what this machine lacks.
   std::istringstream lines(verified.err + verified.out);
   for (std::string line; std::getline(lines, line);) {
@@ -93,7 +95,8 @@ TEST_F(Package, TheUnitIsAcceptedAndSandboxed) {
 }
 
 TEST_F(Package, TheNginxModuleIsEnabledTheDebianWayAndLoadsTheFilter) {
-  if (nginxModulePath().empty() || nginxPath().empty()) GTEST_SKIP() << "no nginx module built";
+  if (nginxModulePath().empty() || nginxPath().empty())
+    GTEST_SKIP() << "no nginx module built (`make build` builds it)";
   ASSERT_FALSE(nginxPackage_.empty()) << "no nginx module package";
   const std::string fields = runProgram("dpkg-deb", {"-f", nginxPackage_}).out;
   for (const char* field : {"Package: libnginx-mod-http-vantomer", "nginx-abi-", "vantomer (= "})

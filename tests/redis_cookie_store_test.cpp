@@ -50,9 +50,10 @@ struct Store {
   RedisCookieStore store;
 };
 
-#define REQUIRE_REDIS()                                                             \
-  do {                                                                              \
-    if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed"; \
+#define REQUIRE_REDIS()                                                                 \
+  do {                                                                                  \
+    if (!RedisServer::available())                                                      \
+      GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)"; \
   } while (0)
 
 template <typename F>

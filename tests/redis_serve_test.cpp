@@ -103,7 +103,8 @@ std::size_t count(const std::string& text, const std::string& part) {
 }
 
 TEST(RedisServe, TwoServersShareTheStockAndItOutlivesThem) {
-  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  if (!RedisServer::available())
+    GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)";
   RedisServer redis;
   ASSERT_TRUE(redis.start()) << redis.log();
   TestUpstream upstream(application());
@@ -129,7 +130,8 @@ TEST(RedisServe, TwoServersShareTheStockAndItOutlivesThem) {
 }
 
 TEST(RedisServe, EveryPageIsAnsweredWhileRedisIsGone) {
-  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  if (!RedisServer::available())
+    GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)";
   RedisServer redis;
   ASSERT_TRUE(redis.start()) << redis.log();
   TestUpstream upstream(application());
@@ -172,7 +174,8 @@ TEST(RedisServe, EveryPageIsAnsweredWhileRedisIsGone) {
 }
 
 TEST(RedisCheck, NamesAMalformedUrlAndWarnsAboutARefusingRedis) {
-  if (!RedisServer::available()) GTEST_SKIP() << "redis-server is not installed";
+  if (!RedisServer::available())
+    GTEST_SKIP() << "redis-server is not installed (`scripts/setup.sh` installs it)";
   RedisServer redis({.password = "right"});
   ASSERT_TRUE(redis.start()) << redis.log();
   const std::string port = std::to_string(redis.port());

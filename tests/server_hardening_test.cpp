@@ -201,7 +201,8 @@ TEST(Limits, ConnectionsBodiesAndSlowClientsAreBounded) {
 }
 
 TEST(Limits, HalfAHeadOverTlsGets408) {
-  if (runProgram("openssl", {"version"}).status != 0) GTEST_SKIP() << "no openssl binary";
+  if (runProgram("openssl", {"version"}).status != 0)
+    GTEST_SKIP() << "no openssl binary (`scripts/setup.sh` installs it)";
   ServerDir keys;
   const std::string cert = keys.file("cert.pem"), key = keys.file("key.pem");
   ASSERT_TRUE(makeCertificate(cert, key));

@@ -51,8 +51,8 @@ def load_pictures(folder):
     PICTURES["dir"] = folder
     try:
         with open(os.path.join(folder, "credit"), encoding="utf-8") as f:
-            text, url = (f.read().splitlines() + ["", ""])[:2]
-            PICTURES["credit"] = (text, url)
+            text, url, short = (f.read().splitlines() + ["", "", ""])[:3]
+            PICTURES["credit"] = (text, url, short or text)
     except OSError:
         pass
 
@@ -75,9 +75,9 @@ def credit():
     text for handsets."""
     if not PICTURES["credit"]:
         return "", ""
-    text, url = PICTURES["credit"]
+    text, url, short = PICTURES["credit"]
     return ('<br/><a href="%s">%s</a>' % (html.escape(url), html.escape(text)),
-            "<br/>Emoji: Twemoji (CC-BY 4.0)")
+            "<br/>%s" % html.escape(short))
 
 
 def page(title, body, emoji=1):

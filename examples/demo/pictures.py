@@ -1,39 +1,37 @@
 #!/usr/bin/env python3
 """Makes the demo's emoji pictures: NNN.svg for browsers, NNN.gif for handsets.
 
-Each number of the emoji table gets the Twemoji picture of its Unicode
-equivalent (the U+... that opens the comment after its <map> line). The
-Twemoji package comes from the npm registry on first use and is kept in the
-download folder. Numbers without an equivalent (the carriers' own marks),
-and every number when the package cannot be had, get a numbered square.
+Each number of the emoji table gets the picture of its Unicode equivalent
+(the U+... that opens the comment after its <map> line), taken from Debian's
+Noto Color Emoji font (fonts-noto-color-emoji), whose colour bitmaps are PNG
+images that fontTools (python3-fonttools) reads. Numbers without an
+equivalent (the carriers' own marks), and every number when the font or
+fontTools is missing, get a numbered square.
 
-    python3 pictures.py --emoji ../Emoji.setting --out DIR [--download DIR]
+    python3 pictures.py --emoji ../Emoji.setting --out DIR [--font FILE]
 
-Needs rsvg-convert (librsvg2-bin) and Pillow (python3-pil) for the GIFs;
-without them the handsets get no GIFs and the application sends a blank one.
+The GIFs need Pillow (python3-pil); without it the handsets get no GIFs and
+the application sends a blank one. `scripts/setup.sh` installs all three.
 """
 
 import argparse
-import concurrent.futures
+import base64
 import hashlib
 import html
 import io
 import os
-import re
-import shutil
-import subprocess
 import sys
-import tarfile
-import tempfile
 import xml.etree.ElementTree as ElementTree
 
-PACKAGE = "@discordapp/twemoji@16.0.1"
-CREDIT = ("Emoji graphics: Twemoji 16.0.1, copyright Twitter, Inc and other "
-          "contributors, licensed under CC-BY 4.0")
-LICENSE_URL = "https://creativecommons.org/licenses/by/4.0/"
+FONT = "/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf"
+CREDIT = ("Emoji graphics: Noto Color Emoji (Debian's fonts-noto-color-emoji), "
+          "copyright Google Inc., font under the SIL Open Font License 1.1, "
+          "images under the Apache License 2.0")
+CREDIT_URL = "https://github.com/googlefonts/noto-emoji"
+CREDIT_SHORT = "Emoji: Noto Color Emoji (OFL 1.1)"
 GIF_SIZE = 16  # handset emoji are 12 to 20 pixels
 SVG_SIZE = 16  # beside text of 16 pixels, as in most browsers
-SVG_NAME = re.compile(r"^[0-9a-f]+(-[0-9a-f]+)*\.svg$")
+VARIATION_SELECTOR = 0xFE0F
 
 
 class PictureError(Exception):
@@ -70,27 +68,68 @@ def read_table(path):
     return result
 
 
-def twemoji_file(svg_dir, points):
-    """The package's file for these code points: Twemoji names drop leading
-    zeros and mostly the variation selector FE0F."""
-    if not points:
-        return None
-    bare = [p for p in points if p != 0xFE0F]
-    for variant in (points, bare, bare + [0xFE0F]):
-        path = os.path.join(svg_dir, "-".join("%x" % p for p in variant) + ".svg")
-        if os.path.isfile(path):
-            return path
+class EmojiFont:
+    """The colour bitmaps of an emoji font, found by code points."""
+
+    def __init__(self, path):
+        from fontTools.ttLib import TTFont  # checked by the caller
+        self.font = TTFont(path, lazy=True)
+        self.cmap = self.font.getBestCmap()
+        self.bitmaps = self.font["CBDT"].strikeData[0]
+        # Sequences (keycaps, flags, joined emoji) are ligatures of the
+        # glyphs of their code points.
+        self.ligatures = {}
+        for lookup in self.font["GSUB"].table.LookupList.Lookup:
+            for table in lookup.SubTable:
+                if lookup.LookupType == 7:
+                    table = table.ExtSubTable
+                if getattr(table, "LookupType", lookup.LookupType) != 4:
+                    continue
+                for first, entries in table.ligatures.items():
+                    for entry in entries:
+                        self.ligatures.setdefault((first, *entry.Component), entry.LigGlyph)
+
+    def png(self, points):
+        """The PNG of these code points, or None."""
+        if not points:
+            return None
+        glyphs = [self.cmap.get(p) for p in points if p != VARIATION_SELECTOR]
+        if not glyphs or None in glyphs:
+            return None
+        glyph = glyphs[0] if len(glyphs) == 1 else self.ligatures.get(tuple(glyphs))
+        bitmap = self.bitmaps.get(glyph) if glyph else None
+        data = getattr(bitmap, "imageData", b"") if bitmap is not None else b""
+        return data if data.startswith(b"\x89PNG") else None
+
+
+def font_missing(path):
+    """Why the font's pictures cannot be had, or None when they can."""
+    if not os.path.isfile(path):
+        return "the font %s (fonts-noto-color-emoji) is missing" % path
+    try:
+        import fontTools  # noqa: F401
+    except ImportError:
+        return "fontTools (python3-fonttools) is missing"
     return None
 
 
-def sized(svg):
-    """Twemoji's SVGs have only a viewBox, so an img without a size would be
-    drawn as wide as the page: give the root the size of the text."""
-    start = svg.find(b"<svg")
-    end = svg.find(b">", start)
-    if start < 0 or end < 0 or re.search(rb"\swidth=", svg[start:end]):
-        return svg
-    return svg[:start + 4] + b' width="%d" height="%d"' % (SVG_SIZE, SVG_SIZE) + svg[start + 4:]
+def gif_missing():
+    """Why the GIFs cannot be made, or None when they can."""
+    try:
+        import PIL  # noqa: F401
+    except ImportError:
+        return "Pillow (python3-pil) is missing"
+    return None
+
+
+def picture_svg(png):
+    """The PNG in an SVG of the text's size: the pages ask for NNN.svg, and a
+    browser scales the large bitmap down sharply, also on dense screens."""
+    return ('<svg xmlns="http://www.w3.org/2000/svg" '
+            'xmlns:xlink="http://www.w3.org/1999/xlink" width="%d" height="%d" '
+            'viewBox="0 0 16 16"><image width="16" height="16" '
+            'preserveAspectRatio="xMidYMid meet" xlink:href="data:image/png;base64,%s"/></svg>'
+            % (SVG_SIZE, SVG_SIZE, base64.b64encode(png).decode("ascii"))).encode("ascii")
 
 
 def placeholder_svg(number, label=""):
@@ -107,127 +146,43 @@ def placeholder_svg(number, label=""):
             % (SVG_SIZE, SVG_SIZE, label, hue, hue, size, number)).encode("utf-8")
 
 
-def download(folder):
-    """The package's SVG folder under folder, fetched with npm when missing;
-    None when it cannot be had."""
-    svg_dir = os.path.join(folder, "twemoji", "svg")
-    done = os.path.join(folder, "twemoji", "complete")
-    if os.path.isfile(done):
-        return svg_dir
-    if not shutil.which("npm"):
-        say("npm is not installed, so the Twemoji pictures cannot be fetched; "
-            "the emoji are numbered squares (scripts/setup.sh demo installs npm)")
-        return None
-    os.makedirs(folder, exist_ok=True)
-    say("fetching the emoji pictures (%s) from the npm registry, once" % PACKAGE)
-    with tempfile.TemporaryDirectory(dir=folder) as work:
-        try:
-            run = subprocess.run(
-                ["npm", "pack", "--loglevel=error", "--fetch-retries=1", "--fetch-timeout=30000",
-                 "--pack-destination", work, PACKAGE],
-                cwd=work, capture_output=True, text=True, timeout=180)
-        except subprocess.TimeoutExpired:
-            run = None
-        tarballs = [f for f in os.listdir(work) if f.endswith(".tgz")]
-        if run is None or run.returncode != 0 or not tarballs:
-            reason = "no answer in 180 s" if run is None else npm_error(run)
-            say("could not fetch %s from the npm registry (%s); the emoji are "
-                "numbered squares until a later run can reach it" % (PACKAGE, reason))
-            return None
-        unpacked = os.path.join(work, "twemoji")
-        os.makedirs(os.path.join(unpacked, "svg"))
-        # Only plain files by names we expect are written: a tarball is
-        # outside input, its paths are not trusted.
-        with tarfile.open(os.path.join(work, tarballs[0])) as tar:
-            for member in tar.getmembers():
-                name = os.path.basename(member.name)
-                if not member.isfile():
-                    continue
-                if member.name == "package/dist/svg/" + name and SVG_NAME.match(name):
-                    target = os.path.join(unpacked, "svg", name)
-                elif member.name in ("package/LICENSE", "package/README.md"):
-                    target = os.path.join(unpacked, name)
-                else:
-                    continue
-                with tar.extractfile(member) as source, open(target, "wb") as out:
-                    shutil.copyfileobj(source, out)
-        with open(os.path.join(unpacked, "complete"), "w") as stamp:
-            stamp.write(PACKAGE + "\n")
-        shutil.rmtree(os.path.join(folder, "twemoji"), ignore_errors=True)
-        os.rename(unpacked, os.path.join(folder, "twemoji"))
-    return svg_dir
-
-
-def npm_error(run):
-    """npm's error in one line: its "code" line (ECONNREFUSED, E404...)."""
-    lines = [line for line in run.stderr.splitlines() if line.strip()]
-    for line in lines:
-        if " code " in line:
-            return line.strip()
-    return lines[0].strip() if lines else "npm exited with %d" % run.returncode
-
-
-def to_gif(svg_path, gif_path):
+def to_gif(png, number):
     """One handset GIF, on white: handset pages are white and GIF has only
-    all-or-nothing transparency, which would fray the edges."""
-    from PIL import Image  # only needed here; checked by the caller
-    png = subprocess.run(
-        ["rsvg-convert", "--width", str(GIF_SIZE), "--height", str(GIF_SIZE),
-         "--keep-aspect-ratio", "--background-color", "white", svg_path],
-        capture_output=True, check=True, timeout=60).stdout
-    with Image.open(io.BytesIO(png)) as image:
-        canvas = Image.new("RGB", (GIF_SIZE, GIF_SIZE), "white")
-        rgba = image.convert("RGBA")
-        canvas.paste(rgba, ((GIF_SIZE - rgba.width) // 2, (GIF_SIZE - rgba.height) // 2), rgba)
-        canvas.quantize(colors=64).save(gif_path, "GIF")
+    all-or-nothing transparency, which would fray the edges. Without a
+    picture, a square in the placeholder's colour."""
+    from PIL import Image, ImageDraw
+    canvas = Image.new("RGB", (GIF_SIZE, GIF_SIZE), "white")
+    if png:
+        with Image.open(io.BytesIO(png)) as image:
+            rgba = image.convert("RGBA")
+            rgba.thumbnail((GIF_SIZE, GIF_SIZE), getattr(Image, "Resampling", Image).LANCZOS)
+            canvas.paste(rgba, ((GIF_SIZE - rgba.width) // 2, (GIF_SIZE - rgba.height) // 2), rgba)
+    else:
+        colour = "hsl(%d,70%%,50%%)" % ((number * 47) % 360)
+        ImageDraw.Draw(canvas).rounded_rectangle((0, 0, GIF_SIZE - 1, GIF_SIZE - 1), 4, fill=colour)
+    out = io.BytesIO()
+    canvas.quantize(colors=64).save(out, "GIF")
+    return out.getvalue()
 
 
-def gif_tools():
-    """Why the GIFs cannot be made, or None when they can."""
-    if not shutil.which("rsvg-convert"):
-        return "rsvg-convert (librsvg2-bin) is missing"
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
-        return "Pillow (python3-pil) is missing"
-    return None
-
-
-def make(table, svg_dir, out):
+def make(table, font, out):
     """Writes NNN.svg and NNN.gif for every number; answers how many numbers
-    got a Twemoji picture."""
+    got a picture from the font."""
     os.makedirs(out, exist_ok=True)
+    gifs = gif_missing() is None
     found = 0
     for number, comment, points in table:
-        source = twemoji_file(svg_dir, points) if svg_dir else None
-        target = os.path.join(out, "%03d.svg" % number)
-        if source:
-            with open(source, "rb") as f:
-                svg = f.read()
-            with open(target, "wb") as f:
-                f.write(sized(svg))
-            found += 1
-        else:
-            with open(target, "wb") as svg:
-                svg.write(placeholder_svg(number, comment))
-    missing = gif_tools()
-    if missing:
-        say("no handset GIFs: %s (scripts/setup.sh demo installs it)" % missing)
-        return found
-    failed = []
-    with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
-        jobs = {n: pool.submit(to_gif, os.path.join(out, "%03d.svg" % n), os.path.join(out, "%03d.gif" % n))
-                for n, _, _ in table}
-        for number, job in jobs.items():
+        png = font.png(points) if font else None
+        found += png is not None
+        with open(os.path.join(out, "%03d.svg" % number), "wb") as f:
+            f.write(picture_svg(png) if png else placeholder_svg(number, comment))
+        if gifs:
             try:
-                job.result()
-            except (OSError, ValueError, subprocess.SubprocessError) as error:
-                failed.append(number)
-                last = error
-    if failed:
-        # The application sends a blank GIF for these; the next run tries again.
-        raise PictureError("no GIF for %d numbers (%s ...): %s"
-                           % (len(failed), ", ".join(map(str, failed[:5])), last))
+                gif = to_gif(png, number)
+            except (OSError, ValueError) as error:
+                raise PictureError("no GIF for %d: %s" % (number, error))
+            with open(os.path.join(out, "%03d.gif" % number), "wb") as f:
+                f.write(gif)
     return found
 
 
@@ -236,40 +191,46 @@ def main():
     parser = argparse.ArgumentParser(description="Makes the demo's emoji pictures")
     parser.add_argument("--emoji", default=os.path.join(here, "..", "Emoji.setting"))
     parser.add_argument("--out", required=True, help="folder for NNN.svg and NNN.gif")
-    parser.add_argument("--download", help="folder that keeps the fetched package "
-                        "(default: the parent of --out)")
+    parser.add_argument("--font", default=FONT, help="a font with colour bitmaps (CBDT)")
+    parser.add_argument("--quiet", action="store_true", help="say only what went wrong")
     args = parser.parse_args()
 
     table = read_table(args.emoji)
-    svg_dir = download(args.download or os.path.dirname(os.path.abspath(args.out)))
+    missing = font_missing(args.font)
 
-    # Made again only when the table, the package or this script changed.
+    # Made again only when the table, the font, the tools or this script changed.
     stamp_text = hashlib.sha256()
     for path in (args.emoji, os.path.abspath(__file__)):
         with open(path, "rb") as f:
             stamp_text.update(f.read())
-    stamp_text.update(("%s %s %s" % (svg_dir, PACKAGE, gif_tools())).encode())
+    font_stamp = missing or "%s %d" % (args.font, os.stat(args.font).st_mtime_ns)
+    stamp_text.update(("%s %s" % (font_stamp, gif_missing())).encode())
     stamp = os.path.join(args.out, "made")
     if os.path.isfile(stamp):
         with open(stamp) as f:
             if f.read() == stamp_text.hexdigest():
                 return 0
 
+    if missing:
+        say("%s, so the emoji are numbered squares (scripts/setup.sh installs it)" % missing)
+    if gif_missing():
+        say("no handset GIFs: %s (scripts/setup.sh installs it)" % gif_missing())
     try:
-        found = make(table, svg_dir, args.out)
-    except PictureError as error:
+        found = make(table, None if missing else EmojiFont(args.font), args.out)
+    except (PictureError, OSError, KeyError) as error:
         say(str(error))
         return 1
     credit = os.path.join(args.out, "credit")
     if found:
         with open(credit, "w") as f:
-            f.write("%s\n%s\n" % (CREDIT, LICENSE_URL))
+            f.write("%s\n%s\n%s\n" % (CREDIT, CREDIT_URL, CREDIT_SHORT))
     elif os.path.exists(credit):
         os.remove(credit)
     with open(stamp, "w") as f:
         f.write(stamp_text.hexdigest())
-    say("emoji pictures in %s: %d of %d numbers from Twemoji, %d numbered squares"
-        % (args.out, found, len(table), len(table) - found))
+    if not args.quiet:
+        say("emoji pictures in %s: %d of %d numbers from the font, %d numbered squares"
+            % (args.out, found, len(table), len(table) - found))
     return 0
 
 

@@ -42,7 +42,7 @@
 </div>
 </form>
 <h2><k-emoji num="110"/>ご意見・ご感想</h2>
-<form action="feedback.tm" method="post">
+<form action="feedback.tm" method="get">
 <div>
 メールアドレス<br/>
 <input type="text" name="mail" size="20" k-mode="en"/><br/>

@@ -11,7 +11,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
+#include <vector>
 
+#include "apps/page_charset.h"
 #include "server/http_date.h"
 #include "server/memory_response.h"
 
@@ -46,6 +49,8 @@ class FileSource : public ResponseSource {
   std::uint64_t remaining_;
   std::unique_ptr<char[]> buffer_;
 };
+
+constexpr const char* kTelmark = "text/x-telmark";
 
 const std::map<std::string, std::string>& builtinTypes() {
   static const std::map<std::string, std::string> types = {
@@ -121,7 +126,10 @@ class StaticApplication : public Application {
                     std::vector<Header> types)
       : root_(std::move(root)), rootFd_(rootFd), indexFiles_(std::move(indexFiles)) {
     types_ = builtinTypes();
-    for (const Header& t : types) types_[t.name] = t.value;
+    for (const Header& t : types) {
+      types_[t.name] = t.value;
+      configured_.insert(t.name);
+    }
   }
   ~StaticApplication() override { ::close(rootFd_); }
 
@@ -238,6 +246,12 @@ class StaticApplication : public Application {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     auto type = types_.find(extension);
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    std::string contentType =
+        type == types_.end() ? std::string("application/octet-stream") : type->second;
+    // A page read in the wrong code page is mojibake with status 200: where
+    // no type was configured, a page says its charset by its bytes.
+    if (contentType == kTelmark && !configured_.count(extension))
+      contentType += "; charset=" + charsetOf(fd);
 
     std::unique_ptr<ResponseSource> source;
     if (request.method == "HEAD") {
@@ -252,18 +266,38 @@ class StaticApplication : public Application {
     head.reason = "OK";
     head.headers = {{"Date", currentHttpDate()},
                     {"Server", "vantomer"},
-                    {"Content-Type",
-                     type == types_.end() ? std::string("application/octet-stream") : type->second},
+                    {"Content-Type", contentType},
                     {"Content-Length", std::to_string(size)},
                     {"Last-Modified", httpDate(st.st_mtime)}};
     head.format();
     return source;
   }
 
+  // Read for every request: the file may change between them. A page past
+  // the limit is bigger than the filter would hold anyway.
+  static std::string charsetOf(int fd) {
+    constexpr off_t kLimit = 16 * 1024 * 1024;
+    PageCharset sniff;
+    std::vector<char> block(64 * 1024);
+    off_t at = 0;
+    bool whole = false;
+    while (!sniff.done() && at < kLimit) {
+      const ssize_t n = ::pread(fd, block.data(), block.size(), at);
+      if (n <= 0) {
+        whole = n == 0;
+        break;
+      }
+      sniff.feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
+      at += n;
+    }
+    return sniff.charset(whole);
+  }
+
   fs::path root_;
   int rootFd_;
   std::vector<std::string> indexFiles_;
   std::map<std::string, std::string> types_;
+  std::set<std::string> configured_;
 };
 
 }  // namespace

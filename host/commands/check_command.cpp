@@ -6,11 +6,16 @@
 #include <sys/stat.h>
 
 #include <boost/regex.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
+#include "binding/filter_module.h"
+#include "commands/check_report.h"
 #include "commands/command_line.h"
 #include "commands/module_path.h"
+#include "commands/setting_warnings.h"
 #include "config/load_settings.h"
 #include "config/redis_url.h"
 #include "config/select_profile.h"
@@ -22,12 +27,16 @@
 namespace vantomer::host {
 
 const char* const kCheckHelp =
-    "Usage: vantomer check [--module PATH] [--verbose] [--ua USER-AGENT]...\n"
+    "Usage: vantomer check [--module PATH] [--strict] [--verbose] [--ua USER-AGENT]...\n"
     "\n"
     "Reads Vantomer.setting and Emoji.setting from the module's directory the way\n"
     "the filter reads them when it loads, and reports, with file, element and\n"
     "reason, what makes the load fail (errors) and what would go wrong at request\n"
-    "time (warnings): User-Agent patterns that are no regular expression, code\n"
+    "time (warnings). Errors: a module file that is missing or no filter module,\n"
+    "texts too long, numbers out of range. Warnings: element names the filter does\n"
+    "not read (with the closest it does), later copies of a setting it reads once,\n"
+    "numbers that do not read whole and switches neither on nor off (with what the\n"
+    "filter uses instead), User-Agent patterns that are no regular expression, code\n"
     "pages without a converter, emoji image addresses without %num%, profiles\n"
     "hidden behind a catch-all pattern, missing or malformed files, a Redis for\n"
     "the cookie stock that does not answer PING. Settings without any output\n"
@@ -35,13 +44,14 @@ const char* const kCheckHelp =
     "\n"
     "Options:\n"
     "  --module PATH      the filter module (default: vantomer.so beside this program)\n"
+    "  --strict           every warning is an error (for deployment scripts)\n"
     "  --verbose          also say which profile each sample User-Agent gets\n"
     "  --ua USER-AGENT    a User-Agent to show the profile of (repeatable; implies\n"
     "                     --verbose and replaces the samples in that listing)\n"
     "  -h, --help         this text\n"
     "\n"
-    "Exit status: 0 when the filter loads with these files and can convert pages,\n"
-    "1 otherwise.\n";
+    "Exit status: 0 when the filter loads with these files and can convert pages\n"
+    "(and, with --strict, nothing is to be warned about), 1 otherwise.\n";
 
 namespace {
 
@@ -92,27 +102,32 @@ const char* familyName(EmojiType type) {
   return "?";
 }
 
-class Report {
- public:
-  void error(const std::string& file, const std::string& text) {
-    ++errors_;
-    std::cout << file << ": error: " << text << "\n";
-  }
-  void warning(const std::string& file, const std::string& text) {
-    ++warnings_;
-    std::cout << file << ": warning: " << text << "\n";
-  }
-  int errors() const { return errors_; }
-  int warnings() const { return warnings_; }
-
- private:
-  int errors_ = 0;
-  int warnings_ = 0;
-};
+using Report = CheckReport;
 
 bool exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+// Settings are worth nothing without a module that the hosts can load.
+bool checkModule(Report& report, const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    report.error(path, std::string("no such file (") + std::strerror(errno) +
+                           "); serve and convert cannot load the filter");
+    return false;
+  }
+  std::string error;
+  if (!S_ISREG(st.st_mode)) {
+    error = "not a file";
+  } else if (FilterModule::open(path, error)) {
+    return true;
+  }
+  report.error(path,
+               "not a filter module with GetFilterVersion, HttpFilterProc and "
+               "TerminateFilter (" +
+                   error + "); serve and convert cannot load it");
+  return false;
 }
 
 // Missing and malformed files make the filter run on defaults: say which.
@@ -245,6 +260,7 @@ void checkProfiles(Report& report, const ProfileList& profiles, const InputCoord
 int checkCommand(std::vector<std::string> args) {
   std::string modulePath = defaultModulePath();
   bool verbose = false;
+  bool strict = false;
   std::vector<std::string> agents;
   CommandLine cl(std::move(args));
   while (cl.more() && !cl.failed()) {
@@ -255,6 +271,10 @@ int checkCommand(std::vector<std::string> args) {
     if (cl.value("--module", modulePath)) continue;
     if (cl.flag("--verbose") || cl.flag("-v")) {
       verbose = true;
+      continue;
+    }
+    if (cl.flag("--strict")) {
+      strict = true;
       continue;
     }
     std::string agent;
@@ -277,7 +297,8 @@ int checkCommand(std::vector<std::string> args) {
   dom::initialize();
   std::cout << "Checking the files beside " << modulePath << "\n";
 
-  Report report;
+  Report report(strict);
+  const bool moduleUsable = checkModule(report, modulePath);
   const bool settingsRead =
       checkReadable(report, "Vantomer.setting", settingsPath,
                     "the filter runs with the default settings and no output profile, so every "
@@ -287,8 +308,9 @@ int checkCommand(std::vector<std::string> args) {
   ProfileList profiles;
   int32_t timeoutMinutes = 60;
   std::string problem;
+  SettingsTrace trace;
   const HRESULT settingsResult = loadSettings(
-      settingsPath, SettingsTargets{settings, input, profiles, timeoutMinutes}, &problem);
+      settingsPath, SettingsTargets{settings, input, profiles, timeoutMinutes}, &problem, &trace);
   const bool settingsLoaded = succeeded(settingsResult);
   if (!settingsLoaded) {
     char code[16];
@@ -313,7 +335,13 @@ int checkCommand(std::vector<std::string> args) {
                  "no output profile without the settings file: every TELMARK page is answered "
                  "with 500");
   }
-  if (settingsRead && settingsLoaded) checkProfiles(report, profiles, input, emoji);
+  if (settingsRead && settingsLoaded) {
+    // The names the loader knows are those it looked for: a load that
+    // stopped early did not look for all of them.
+    warnAboutSettingNames(report, "Vantomer.setting", settingsPath, trace);
+    warnAboutSettingValues(report, "Vantomer.setting", trace);
+    checkProfiles(report, profiles, input, emoji);
+  }
   if (verbose && settingsLoaded) {
     if (agents.empty()) agents.assign(std::begin(kSampleAgents), std::end(kSampleAgents));
     listChoices(profiles, agents);
@@ -339,7 +367,12 @@ int checkCommand(std::vector<std::string> args) {
               << (report.warnings() == 1 ? "" : "s") << ")\n";
     return 0;
   }
-  if (settingsLoaded && succeeded(emojiResult)) {
+  if (report.errors() == report.strictErrors()) {
+    std::cout << "FAILED: " << report.strictErrors() << " warning"
+              << (report.strictErrors() == 1 ? "" : "s") << ", made errors by --strict\n";
+  } else if (!moduleUsable) {
+    std::cout << "FAILED: " << modulePath << " is not a filter module that can be loaded\n";
+  } else if (settingsLoaded && succeeded(emojiResult)) {
     std::cout << "FAILED: the filter loads with these files, but cannot convert a page\n";
   } else {
     std::cout << "FAILED: the filter does not load with these files\n";

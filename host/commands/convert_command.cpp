@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "apps/page_charset.h"
 #include "binding/exchange.h"
 #include "binding/filter_module.h"
 #include "binding/response_framer.h"
@@ -29,7 +30,9 @@ const char* const kConvertHelp =
     "Options:\n"
     "  --ua USER-AGENT       the handset's User-Agent (chooses the output profile)\n"
     "  --module PATH         the filter module (default: vantomer.so beside this program)\n"
-    "  --content-type TYPE   content type of the page (default text/x-telmark)\n"
+    "  --content-type TYPE   content type of the page (default text/x-telmark with\n"
+    "                        the charset of its XML declaration; else UTF-8 when the\n"
+    "                        page is valid UTF-8; else Shift_JIS)\n"
     "  --url URL             the request URL the page answers (default /)\n"
     "  --host HOST           the request's Host header (default localhost)\n"
     "  --head                print the status line and headers too\n"
@@ -73,7 +76,7 @@ int convertCommand(std::vector<std::string> args) {
   std::string modulePath = defaultModulePath();
   std::string userAgent;
   bool haveUserAgent = false;
-  std::string contentType = "text/x-telmark";
+  std::string contentType;
   std::string url = "/";
   std::string host = "localhost";
   bool printHead = false;
@@ -128,6 +131,9 @@ int convertCommand(std::vector<std::string> args) {
     page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
+  // Read in the wrong code page, a page would come out as mojibake.
+  if (contentType.empty()) contentType = "text/x-telmark; charset=" + pageCharset(page);
+
   std::string error;
   std::unique_ptr<FilterModule> module = FilterModule::load(modulePath, error);
   if (!module) {
@@ -161,20 +167,23 @@ int convertCommand(std::vector<std::string> args) {
   if (!framer.headDone()) {
     std::cerr << "vantomer convert: the filter produced no complete response"
               << (framer.failed() ? " (" + framer.error() + ")" : std::string()) << "\n";
-    std::cout.write(received.data(), static_cast<std::streamsize>(received.size()));
+    std::cerr.write(received.data(), static_cast<std::streamsize>(received.size()));
     return 1;
   }
   if (printHead) std::cout << framer.head().raw;
-  std::cout.write(received.data() + headBytes,
-                  static_cast<std::streamsize>(received.size() - headBytes));
-  std::cout.flush();
+  const std::string_view body(received.data() + headBytes, received.size() - headBytes);
   const int status = framer.head().status;
   if (status >= 500) {
+    // The error body is a message, not a page: it goes with the others.
+    std::cout.flush();
     std::cerr << "vantomer convert: the handset receives " << status << " " << framer.head().reason
-              << "\n";
+              << (body.empty() ? "" : ": ") << body
+              << (body.empty() || body.back() == '\n' ? "" : "\n");
     explainFailure(modulePath, userAgent);
     return 1;
   }
+  std::cout.write(body.data(), static_cast<std::streamsize>(body.size()));
+  std::cout.flush();
   return 0;
 }
 

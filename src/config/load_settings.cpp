@@ -26,7 +26,7 @@ std::string hex(HRESULT code) {
 // is described for whoever asked.
 class SettingsReader {
  public:
-  explicit SettingsReader(std::string* problem) : problem_(problem) {}
+  SettingsReader(std::string* problem, SettingsTrace* trace) : problem_(problem), trace_(trace) {}
 
   HRESULT result() const { return r_; }
   bool ok() const { return succeeded(r_); }
@@ -43,11 +43,26 @@ class SettingsReader {
       r_ = code;
   }
 
+  // For the check tool: name was looked for under the element of prefix.
+  void looked(const std::string& prefix, std::string_view name, bool many = false) {
+    if (!trace_) return;
+    const std::string parent = parentOf(prefix);
+    for (const SettingsTrace::Name& n : trace_->names)
+      if (n.parent == parent && n.name == name) return;
+    trace_->names.push_back({parent, std::string(name), many});
+  }
+  // For the check tool: what a value's text became.
+  void noted(const std::string& prefix, std::string_view name, SettingsTrace::Form form,
+             const std::string& text, std::string used) {
+    if (trace_) trace_->values.push_back({prefix + std::string(name), form, text, std::move(used)});
+  }
+
   // The text of the first child called name, or false when there is none
   // (the result is then 1) or the selection failed.
   bool child(const dom::Node& context, const std::string& prefix, std::string_view name,
              std::string& value) {
     if (!ok()) return false;
+    looked(prefix, name);
     dom::Node node;
     set(context.selectSingleNode(name, node), prefix + std::string(name));
     if (!ok() || node.isNull()) return false;
@@ -61,6 +76,7 @@ class SettingsReader {
     std::string value;
     if (!child(context, prefix, name, value)) return;
     field = text::iequals(value, "on");
+    noted(prefix, name, SettingsTrace::Form::Switch, value, field ? "on" : "off");
   }
 
   // Converted to the ANSI code page; the buffer width counts the terminator.
@@ -104,6 +120,7 @@ class SettingsReader {
     std::string value;
     if (!child(context, prefix, name, value)) return;
     field = text::parseDecimal32(value);
+    noted(prefix, name, SettingsTrace::Form::Integer, value, std::to_string(field));
   }
 
   void readEmojiType(const dom::Node& context, const std::string& prefix, std::string_view name,
@@ -111,6 +128,7 @@ class SettingsReader {
     std::string value;
     if (!child(context, prefix, name, value)) return;
     field = parseEmojiType(value);
+    noted(prefix, name, SettingsTrace::Form::EmojiType, value, emojiTypeName(field));
   }
 
   void readTimeout(const dom::Node& context, std::string_view name, int32_t& field) {
@@ -123,6 +141,7 @@ class SettingsReader {
     }
     // Longer idle times overflow the stock's 32-bit millisecond arithmetic.
     field = minutes > kMaxCookieStockerTimeoutMinutes ? kMaxCookieStockerTimeoutMinutes : minutes;
+    noted("", name, SettingsTrace::Form::Integer, value, std::to_string(field));
   }
 
   // A number that must lie in [low, high]; anything else fails the load.
@@ -138,6 +157,7 @@ class SettingsReader {
       return;
     }
     field = number;
+    noted("", name, SettingsTrace::Form::Integer, value, std::to_string(field));
   }
 
   // Empty means the in-memory stock; anything else must be a Redis URL.
@@ -162,8 +182,38 @@ class SettingsReader {
     return EmojiType::Image;
   }
 
+  static const char* emojiTypeName(EmojiType type) {
+    switch (type) {
+      case EmojiType::Comment:
+        return "Comment";
+      case EmojiType::IMode:
+        return "i-mode";
+      case EmojiType::EZweb:
+        return "EZweb";
+      case EmojiType::JSky:
+        return "J-SKY";
+      case EmojiType::Image:
+        break;
+    }
+    return "Image";
+  }
+
+  // "NewOutputCoordinator[2]/" -> "NewOutputCoordinator".
+  static std::string parentOf(const std::string& prefix) {
+    std::string parent;
+    bool inIndex = false;
+    for (const char c : prefix) {
+      if (c == '[') inIndex = true;
+      if (!inIndex) parent += c;
+      if (c == ']') inIndex = false;
+    }
+    if (!parent.empty() && parent.back() == '/') parent.pop_back();
+    return parent;
+  }
+
  private:
   std::string* problem_;
+  SettingsTrace* trace_;
   HRESULT r_ = S_OK;
 };
 
@@ -197,6 +247,8 @@ void readIcons(SettingsReader& reader, const dom::Node& coordinator, const std::
                InputCoordinator& input) {
   dom::Node group;
   const std::string groupPath = prefix + "AddAccesskeyIcon";
+  reader.looked(prefix, "AddAccesskeyIcon");
+  reader.looked(groupPath + "/", "Icon", true);
   reader.set(coordinator.selectSingleNode("AddAccesskeyIcon", group), groupPath);
   if (!reader.ok() || group.isNull()) return;
   std::vector<dom::Node> icons;
@@ -226,6 +278,7 @@ void readIcons(SettingsReader& reader, const dom::Node& coordinator, const std::
 
 void readInput(SettingsReader& reader, const dom::Node& root, InputCoordinator& input) {
   std::vector<dom::Node> coordinators;
+  reader.looked("", "InputCoordinator", true);
   reader.set(root.selectNodes("InputCoordinator", coordinators), "InputCoordinator");
   for (std::size_t i = 0; i < coordinators.size() && reader.ok(); ++i) {
     const dom::Node& c = coordinators[i];
@@ -240,6 +293,7 @@ void readInput(SettingsReader& reader, const dom::Node& root, InputCoordinator& 
 void readProfiles(SettingsReader& reader, const dom::Node& root, const FilterSettings& settings,
                   ProfileList& profiles) {
   std::vector<dom::Node> elements;
+  reader.looked("", "NewOutputCoordinator", true);
   reader.set(root.selectNodes("NewOutputCoordinator", elements), "NewOutputCoordinator");
   for (std::size_t i = 0; i < elements.size() && reader.ok(); ++i) {
     const dom::Node& e = elements[i];
@@ -267,7 +321,8 @@ void readProfiles(SettingsReader& reader, const dom::Node& root, const FilterSet
 
 }  // namespace
 
-HRESULT loadSettings(const std::string& path, SettingsTargets targets, std::string* problem) {
+HRESULT loadSettings(const std::string& path, SettingsTargets targets, std::string* problem,
+                     SettingsTrace* trace) {
   if (problem) problem->clear();
   try {
     dom::initialize();
@@ -284,7 +339,7 @@ HRESULT loadSettings(const std::string& path, SettingsTargets targets, std::stri
       return failed(hr) ? hr : S_FALSE;
     }
 
-    SettingsReader reader(problem);
+    SettingsReader reader(problem, trace);
     readServerWide(reader, root, targets);
     if (reader.ok()) readInput(reader, root, targets.input);
     if (reader.ok()) readProfiles(reader, root, targets.settings, targets.profiles);

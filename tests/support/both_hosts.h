@@ -70,7 +70,8 @@ std::string logOf(const Site& site);
 bool nginxReady();
 
 #define REQUIRE_NGINX() \
-  if (!nginxReady()) GTEST_SKIP() << "nginx or the nginx module is not built"
+  if (!nginxReady())    \
+  GTEST_SKIP() << "nginx or the nginx module is not built (`make build` builds it)"
 
 // The same site behind `vantomer serve` and, where it is built, nginx.
 std::vector<std::unique_ptr<Site>> bothHosts(const SiteFiles& files, const std::string& upstream,
