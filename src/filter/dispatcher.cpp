@@ -10,6 +10,7 @@
 #include "filter/host_access.h"
 #include "filter/request_context.h"
 #include "http/content_type.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace vantomer {
@@ -97,7 +98,15 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   ResponseBody body;
   HRESULT failure = S_OK;
   try {
-    parseHeldResponse(context.captured, response, body);
+    const HeadProblem problem = parseHeldResponse(context.captured, response, body);
+    if (problem != HeadProblem::None) {
+      sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") +
+                   " answered with 500: " + describe(problem));
+      makeBareErrorResponse(response, body, E_NOT_SUFFICIENT_BUFFER);
+      emitResponse(pfc, response, body);
+      context.passThrough = false;
+      return;
+    }
     if (!context.captureFailed && isFinalWithoutBody(response.statusCode)) {
       // A host that did not say the status at the head: send what it held.
       writeRaw(pfc, context.captured);
