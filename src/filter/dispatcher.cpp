@@ -1,6 +1,7 @@
 #include "filter/dispatcher.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <string>
 
@@ -15,6 +16,8 @@
 
 namespace vantomer {
 namespace {
+
+constexpr std::size_t kTrimAfterHeldBytes = 512 * 1024;
 
 // Restores the stocked cookies of the key in the URL; true when the request
 // now carries them and the key header.
@@ -113,7 +116,20 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
       context.passThrough = false;
       return;
     }
-    const RequestFacts request = readResponseFacts(pfc, filter.settings());
+    const FilterSettings& settings = filter.settings();
+    const BudgetReservation reservation(filter.conversionBudget(),
+                                        context.captured.size() * kConversionBytesPerHeldByte,
+                                        std::chrono::milliseconds(settings.conversionWaitMs));
+    if (!reservation.granted()) {
+      sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") +
+                   " answered with 503: no room in ConversionMemoryMaxMegabytes after " +
+                   std::to_string(settings.conversionWaitMs) + " ms");
+      makeBusyResponse(response, body);
+      emitResponse(pfc, response, body);
+      context.passThrough = false;
+      return;
+    }
+    const RequestFacts request = readResponseFacts(pfc, settings);
     const HRESULT hr = convertHeld(filter, request, context.captureFailed, response, body);
     if (failed(hr)) makeErrorResponse(response, body, hr);
     // Nothing in here throws once the first write has gone out.
@@ -174,8 +190,13 @@ void onSendRawData(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DAT
 void onEndOfRequest(Filter& filter, HTTP_FILTER_CONTEXT* pfc) {
   auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
   if (!context) return;
+  const std::size_t held = context->captured.size();
   if (!context->responded) respond(filter, pfc, *context);
   destroyContext(pfc);
+  // A large conversion leaves its peak in the free lists of its thread's
+  // arena, where no other thread reuses it: each thread would keep the
+  // largest peak it ever had.
+  if (held >= kTrimAfterHeldBytes) sys::returnFreeMemory();
 }
 
 }  // namespace

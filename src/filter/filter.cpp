@@ -23,6 +23,8 @@ bool Filter::load(const std::string& directory, std::string* problem) {
       SettingsTargets{settings_, input_, profiles_, cookieStocker_.timeoutMinutes}, problem);
   if (failed(settings)) return false;
   cookieStocker_.maxBytes = static_cast<std::size_t>(settings_.cookieStockerMaxMegabytes) << 20;
+  conversionBudget_.setLimit(static_cast<std::size_t>(settings_.conversionMemoryMaxMegabytes)
+                             << 20);
   redisStore_.reset();
   RedisAddress address;
   std::string reason;

@@ -9,6 +9,7 @@
 #include "cookie/cookie_stocker.h"
 #include "cookie/redis_cookie_store.h"
 #include "emoji/emoji_table.h"
+#include "filter/conversion_budget.h"
 #include "platform/hresult.h"
 #include "platform/system.h"
 
@@ -48,6 +49,7 @@ class Filter {
   EmojiTable& emojiTable() { return emojiTable_; }
   // The in-memory stock; with Redis, its stand-in during outages.
   CookieStocker& cookieStocker() { return cookieStocker_; }
+  ConversionBudget& conversionBudget() { return conversionBudget_; }
 
  private:
   // Built in this order, torn down in reverse: the timer stops before the
@@ -58,6 +60,7 @@ class Filter {
   InputCoordinator input_;
   ProfileList profiles_;
   FilterSettings settings_;
+  ConversionBudget conversionBudget_;
   sys::PeriodicTimer sweepTimer_;
 };
 

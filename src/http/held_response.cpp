@@ -176,6 +176,16 @@ void makeBareErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT c
   makeErrorResponse(response, body, code);
 }
 
+void makeBusyResponse(HeldResponse& response, ResponseBody& body) {
+  if (response.version.rfind("HTTP/", 0) != 0) response.version = "HTTP/1.1";
+  response.statusCode = 503;
+  response.reasonPhrase = "Service Unavailable";
+  response.headers.clear();
+  response.headers.emplace("Content-Type", "text/plain");
+  response.headers.emplace("Retry-After", "1");
+  body = sys::messageText(E_BUSY);
+}
+
 std::string formatHead(const HeldResponse& response) {
   std::size_t size = response.version.size() + response.reasonPhrase.size() + 20;
   for (const auto& [name, value] : response.headers) size += name.size() + value.size() + 4;

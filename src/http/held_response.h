@@ -66,6 +66,9 @@ void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code)
 // application's head cannot be kept.
 void makeBareErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code);
 
+// A fresh 503 response: conversions at work take the memory they may.
+void makeBusyResponse(HeldResponse& response, ResponseBody& body);
+
 // Sets Content-Length to the body's size, dropping any second one.
 void setContentLength(HeldResponse& response, const ResponseBody& body);
 // The status line and headers as sent, ending with the empty line.

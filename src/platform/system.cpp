@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -47,6 +48,8 @@ void logLine(const std::string& line) {
   const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
   static_cast<void>(written);
 }
+
+void returnFreeMemory() { malloc_trim(0); }
 
 namespace {
 

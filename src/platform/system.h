@@ -23,6 +23,9 @@ std::string messageText(HRESULT code);
 // module's name.
 void logLine(const std::string& line);
 
+// Hands the allocator's free memory back to the system.
+void returnFreeMemory();
+
 // Directory of the loaded module file (no trailing slash).
 std::string moduleDirectory();
 
