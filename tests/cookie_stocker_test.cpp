@@ -313,6 +313,14 @@ TEST_P(StoreTable, RenewedKeyCopiesTheEntryAndLeavesTheOldOne) {
     ASSERT_TRUE(old);
     EXPECT_EQ(old->size(), 1u);
     EXPECT_EQ(old->count({"session", "/"}), 0u);
+    // The same cookie again changes nothing and keeps the key; another
+    // value moves on.
+    std::string again = key;
+    ASSERT_EQ(under_->store().capture(again, {"session=s3cret; Path=/; Max-Age=60"}, c.ua, options),
+              S_OK);
+    EXPECT_EQ(again, key);
+    ASSERT_EQ(under_->store().capture(again, {"session=other; Path=/"}, c.ua, options), S_OK);
+    EXPECT_NE(again, key);
   }
   // Off: the cookies go under the key the request came with.
   std::string key = planted;

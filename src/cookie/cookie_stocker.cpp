@@ -66,6 +66,28 @@ void CookieStocker::remove(Slot& slot, const CookieKey& key) {
   resize(slot, slot.bytes - freed);
 }
 
+bool CookieStocker::changesEntry(const std::string& stockKey,
+                                 const std::vector<std::string_view>& setCookieValues,
+                                 std::string_view userAgent, std::string_view requestPath) const {
+  const auto it = entries_.find(stockKey);
+  if (it == entries_.end() || it->second.entry.userAgent != userAgent) return true;
+  const auto& cookies = it->second.entry.cookies;
+  for (std::string_view value : setCookieValues) {
+    const CookieChange change = readCookieChange(value, requestPath);
+    if (change.deletes) {
+      for (const CookieKey& key : change.removed)
+        if (cookies.count(key)) return true;
+      continue;
+    }
+    if (!fitsCookieBound(change.cookie)) continue;
+    const auto held = cookies.find(CookieKey(change.cookie.name, change.cookie.path));
+    if (held == cookies.end() || held->second.cookie.value != change.cookie.value ||
+        held->second.cookie.flag != change.cookie.flag)
+      return true;
+  }
+  return false;
+}
+
 void CookieStocker::renew(std::string& stockKey, std::string_view userAgent) {
   const std::string newKey = makeKey();
   auto it = entries_.emplace(newKey, Slot()).first;
@@ -141,7 +163,9 @@ HRESULT CookieStocker::capture(std::string& stockKey,
                                std::string_view userAgent, const CaptureOptions& options) {
   if (setCookieValues.empty()) return S_OK;
   std::lock_guard<std::mutex> hold(lock_);
-  if (options.renewKey && !stockKey.empty()) renew(stockKey, userAgent);
+  if (options.renewKey && !stockKey.empty() &&
+      changesEntry(stockKey, setCookieValues, userAgent, options.requestPath))
+    renew(stockKey, userAgent);
   for (std::string_view value : setCookieValues)
     captureOne(stockKey, value, userAgent, options.requestPath);
   return S_OK;

@@ -85,6 +85,12 @@ class CookieStocker final : public CookieStore {
   void captureOne(std::string& stockKey, std::string_view setCookieValue,
                   std::string_view userAgent, std::string_view requestPath);  // lock held
   void remove(Slot& slot, const CookieKey& key);                              // lock held
+  // Whether the values would change the entry: a cookie new or of another
+  // value or flag, or one deleted. A site that sends its session cookie
+  // again with every page renews no key for it. Lock held.
+  bool changesEntry(const std::string& stockKey,
+                    const std::vector<std::string_view>& setCookieValues,
+                    std::string_view userAgent, std::string_view requestPath) const;
   // A new key whose entry copies the old key's entry of this User-Agent.
   void renew(std::string& stockKey, std::string_view userAgent);  // lock held
   uint64_t clockMs();                                             // lock held

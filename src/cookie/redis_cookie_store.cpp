@@ -31,22 +31,43 @@ return redis.call('HGETALL', KEYS[1])
 
 // KEYS[1] the key counter; ARGV the prefix, the stock key (empty for a new
 // one), the letters of a new key, the expiry in milliseconds, the
-// User-Agent, the most cookies an entry keeps, the key whose entry of this
-// User-Agent a new key starts from (empty for none), then per change "d"
-// (the stocked cookie goes) or "s" (stock it), the field and the value.
-// Returns the stock key.
+// User-Agent, the most cookies an entry keeps, the key to renew (empty for
+// none), then per change "d" (the stocked cookie goes) or "s" (stock it),
+// the field and the value. A key to renew is kept when the changes change
+// nothing of its entry (values compared without order and deadline), else
+// a new key starts from a copy of its entry of this User-Agent. Returns the
+// stock key.
 const std::string kCaptureScript = R"lua(
+local function bare(v)
+  return (string.gsub(string.gsub(v, '^%d+:', ''), '^e%d+:', ''))
+end
 local key = ARGV[2]
+local from = ARGV[7]
+local copy = false
+if from ~= '' then
+  local old = ARGV[1] .. from
+  local mine = redis.call('HGET', old, 'u') == ARGV[5]
+  local changes = not mine
+  for i = 8, #ARGV, 3 do
+    if changes then break end
+    local held = redis.call('HGET', old, ARGV[i + 1])
+    if ARGV[i] == 'd' then
+      changes = held ~= false
+    else
+      changes = held == false or bare(held) ~= bare(ARGV[i + 2])
+    end
+  end
+  if changes then copy = mine else key = from end
+end
 if key == '' then
   key = ARGV[3] .. '0x' .. string.format('%x', redis.call('INCR', KEYS[1]))
 end
 local entry = ARGV[1] .. key
 local most = tonumber(ARGV[6])
 local stocked = false
-if ARGV[7] ~= '' then
-  local old = ARGV[1] .. ARGV[7]
-  if redis.call('HGET', old, 'u') == ARGV[5] then
-    redis.call('HSET', entry, unpack(redis.call('HGETALL', old)))
+if from ~= '' and key ~= from then
+  if copy then
+    redis.call('HSET', entry, unpack(redis.call('HGETALL', ARGV[1] .. from)))
   else
     redis.call('HSET', entry, 'u', ARGV[5])
   end
