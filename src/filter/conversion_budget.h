@@ -10,9 +10,10 @@
 
 namespace vantomer {
 
-// A conversion's peak measured at 17 to 27 times the held bytes (text-heavy
-// pages to pages of nodes at the node cap); the estimate errs above.
-inline constexpr std::size_t kConversionBytesPerHeldByte = 32;
+// A conversion's peak measured at 11 to 26 times the held bytes (text-heavy
+// pages to pages of nodes at the node cap); the estimate errs above, and
+// four pages at the default HeldResponseMaxBytes fit the default budget.
+inline constexpr std::size_t kConversionBytesPerHeldByte = 28;
 
 class ConversionBudget {
  public:

@@ -195,10 +195,8 @@ void onEndOfRequest(Filter& filter, HTTP_FILTER_CONTEXT* pfc) {
   destroyContext(pfc);
   // A large conversion leaves its peak in the free lists of its thread's
   // arena, where no other thread reuses it: each thread would keep the
-  // largest peak it ever had. The last conversion running hands it back;
-  // trimming beside running ones only makes them fault the pages in again.
-  if (held >= kTrimAfterHeldBytes && filter.conversionBudget().reserved() == 0)
-    sys::returnFreeMemory();
+  // largest peak it ever had.
+  if (held >= kTrimAfterHeldBytes) filter.requestMemoryTrim();
 }
 
 }  // namespace

@@ -36,10 +36,17 @@ bool Filter::load(const std::string& directory, std::string* problem) {
         cookieStocker_.timeoutMinutes, cookieStocker_);
   }
   if (failed(emojiTable_.load(sys::pathCombine(directory, "Emoji.setting")))) return false;
-  return sweepTimer_.start(kSweepPeriodMs, [this] { cookieStocker_.sweep(); });
+  if (!sweepTimer_.start(kSweepPeriodMs, [this] { cookieStocker_.sweep(); })) return false;
+  return trimTimer_.start(kTrimPeriodMs, [this] {
+    if (!trimRequested_.load(std::memory_order_relaxed) || conversionBudget_.reserved() != 0)
+      return;
+    trimRequested_.store(false, std::memory_order_relaxed);
+    sys::returnFreeMemory();
+  });
 }
 
 bool Filter::terminate() {
+  trimTimer_.stop();
   const bool stopped = sweepTimer_.stop();
   profiles_.clear();
   return stopped;
