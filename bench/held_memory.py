@@ -85,7 +85,7 @@ def run(build, settings, root, page, n):
         client.start()
     for client in clients:
         client.join()
-    time.sleep(0.3)
+    time.sleep(1.5)
     peak, after = vm(server.pid, "VmHWM"), vm(server.pid, "VmRSS")
     server.terminate()
     server.wait()
