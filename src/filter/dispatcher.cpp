@@ -94,6 +94,15 @@ void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_R
   pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
 }
 
+// Sends the response made in place of the page, and says why in the log.
+void answerRefused(HTTP_FILTER_CONTEXT* pfc, RequestContext& context, HeldResponse& response,
+                   ResponseBody& body, const std::string& why) {
+  sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") + " answered with " +
+               std::to_string(response.statusCode) + ": " + why);
+  emitResponse(pfc, response, body);
+  context.passThrough = false;
+}
+
 // Writes the converted page or a 500 response; never throws.
 void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   context.passThrough = true;
@@ -103,12 +112,8 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   try {
     const HeadProblem problem = parseHeldResponse(context.captured, response, body);
     if (problem != HeadProblem::None) {
-      sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") +
-                   " answered with 500: " + describe(problem));
       makeBareErrorResponse(response, body, E_NOT_SUFFICIENT_BUFFER);
-      emitResponse(pfc, response, body);
-      context.passThrough = false;
-      return;
+      return answerRefused(pfc, context, response, body, describe(problem));
     }
     if (!context.captureFailed && isFinalWithoutBody(response.statusCode)) {
       // A host that did not say the status at the head: send what it held.
@@ -121,13 +126,10 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
                                         context.captured.size() * kConversionBytesPerHeldByte,
                                         std::chrono::milliseconds(settings.conversionWaitMs));
     if (!reservation.granted()) {
-      sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") +
-                   " answered with 503: no room in ConversionMemoryMaxMegabytes after " +
-                   std::to_string(settings.conversionWaitMs) + " ms");
       makeBusyResponse(response, body);
-      emitResponse(pfc, response, body);
-      context.passThrough = false;
-      return;
+      return answerRefused(pfc, context, response, body,
+                           "no room in ConversionMemoryMaxMegabytes after " +
+                               std::to_string(settings.conversionWaitMs) + " ms");
     }
     const RequestFacts request = readResponseFacts(pfc, settings);
     const HRESULT hr = convertHeld(filter, request, context.captureFailed, response, body);
