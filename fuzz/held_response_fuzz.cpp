@@ -13,10 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view captured(reinterpret_cast<const char*>(data), size);
   vantomer::HeldResponse response;
   vantomer::ResponseBody body;
-  vantomer::parseHeldResponse(captured, response, body);
+  const vantomer::HeadProblem problem = vantomer::parseHeldResponse(captured, response, body);
 
   // The body is made of held bytes only; decoding never invents any.
   if (body.size() > size) std::abort();
+  // A refused head keeps nothing of the application's headers; a kept one
+  // has no line longer than the bound (none is ever cut).
+  if (problem != vantomer::HeadProblem::None && !response.headers.empty()) std::abort();
+  for (const auto& [name, value] : response.headers)
+    if (name.size() + value.size() > vantomer::kHeadLineLimit) std::abort();
 
   auto type = vantomer::findHeader(response.headers, "Content-Type");
   if (type != response.headers.end()) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -30,9 +31,13 @@ TEST(ParseSetCookie, Fields) {
       {"a=1; Secure; HttpOnly", {"a", "1", "", "", "Secure"}},
       {"a=1; HttpOnly; Secure", {"a", "1", "", "", "Secure"}},
       {"a=1; secure; bar", {"a", "1", "", "", "bar"}},
-      // Nothing is trimmed from the end of a flag; a closing ";" is no flag.
-      {"a=1; secure ;", {"a", "1", "", "", "secure "}},
+      // Blanks around an attribute name are no part of it; a closing ";" is
+      // no flag.
+      {"a=1; secure ;", {"a", "1", "", "", "secure"}},
       {"a=1; secure;", {"a", "1", "", "", "secure"}},
+      {"sec=X; Path=/; Secure ; HttpOnly", {"sec", "X", "/", "", "Secure"}},
+      {"a=1;\tSecure\t;HttpOnly ", {"a", "1", "", "", "Secure"}},
+      {"a=1; Path =/p; Expires =x", {"a", "1", "/p", "x", ""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -43,6 +48,31 @@ TEST(ParseSetCookie, Fields) {
     EXPECT_EQ(cookie.path, c.expected.path);
     EXPECT_EQ(cookie.expires, c.expected.expires);
     EXPECT_EQ(cookie.flag, c.expected.flag);
+  }
+}
+
+TEST(ParseSetCookie, MaxAge) {
+  const struct {
+    const char* text;
+    std::optional<int64_t> maxAge;
+  } cases[] = {
+      {"a=1; Max-Age=60", 60},
+      {"a=1; max-age=0", 0},
+      {"a=1; Max-Age=-1", -1},
+      {"a=1; Max-Age = 5 ", 5},
+      {"a=1; Max-Age=99999999999999999999", int64_t{100} * 365 * 24 * 3600},
+      // Not a number: ignored, an earlier one stays.
+      {"a=1; Max-Age=1h", std::nullopt},
+      {"a=1; Max-Age=", std::nullopt},
+      {"a=1; Max-Age=+5", std::nullopt},
+      {"a=1; Max-Age=7; Max-Age=x", 7},
+      {"a=1", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    StockedCookie cookie;
+    parseSetCookie(c.text, cookie);
+    EXPECT_EQ(cookie.maxAge, c.maxAge);
   }
 }
 

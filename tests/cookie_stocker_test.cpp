@@ -254,6 +254,91 @@ TEST_P(StoreTable, ACookieOverFourKilobytesIsNotStocked) {
   EXPECT_FALSE(lookup(other));
 }
 
+TEST_P(StoreTable, DeletionsReachWhatTheBrowserWouldDelete) {
+  const char* kPast = "; Expires=Thu, 01 Jan 1970 00:00:00 GMT";
+  const struct {
+    std::string stocked;
+    std::string deletion;
+    std::string_view requestPath;
+    bool remains;
+  } cases[] = {
+      {"session=LOGGEDIN", std::string("session=; Path=/") + kPast, "/member/logout", false},
+      {"session=LOGGEDIN", "session=; Path=/; Max-Age=0", "/logout", false},
+      {"session=LOGGEDIN", "session=; Max-Age=0", "/logout", false},
+      {"session=LOGGEDIN", "session=; Max-Age=-5", "/logout", false},
+      {"session=LOGGEDIN", "session=; Path=/member; Max-Age=0", "/member/logout", false},
+      {"session=LOGGEDIN", "session=; Path=/member/; Max-Age=0", "/member/logout?x=/", false},
+      // Another directory, or a Max-Age that is no number: no deletion.
+      {"session=LOGGEDIN", "session=; Path=/shop; Max-Age=0", "/member/logout", true},
+      {"session=LOGGEDIN", "session=X; Max-Age=zero", "/logout", true},
+      // A deletion without a path leaves the cookie of path "/".
+      {"session=1; Path=/", "session=; Max-Age=0", "/logout", true},
+      {"session=1; Path=/", "session=; Path=/; Max-Age=0", "/logout", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stocked + " then " + c.deletion);
+    std::string key = capture("", c.stocked);
+    const std::string name = "session";
+    ASSERT_EQ(under_->store().capture(key, {c.deletion}, "UA", CaptureOptions{c.requestPath}),
+              S_OK);
+    const auto cookies = lookup(key);
+    ASSERT_TRUE(cookies);
+    EXPECT_EQ(cookies->size(), c.remains ? 1u : 0u);
+  }
+}
+
+TEST_P(StoreTable, RenewedKeyCopiesTheEntryAndLeavesTheOldOne) {
+  const std::string planted = capture("", "lang=ja");
+  const struct {
+    const char* ua;
+    std::vector<std::string> newCookies;  // at the new key, in name order
+  } cases[] = {
+      {"UA", {"lang", "session"}},
+      // Another handset's entry is not copied.
+      {"Other", {"session"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ua);
+    std::string key = planted;
+    CaptureOptions options;
+    options.renewKey = true;
+    ASSERT_EQ(under_->store().capture(key, {"session=s3cret; Path=/"}, c.ua, options), S_OK);
+    ASSERT_NE(key, planted);
+    const auto renewed = lookup(key, c.ua);
+    ASSERT_TRUE(renewed);
+    std::vector<std::string> names;
+    for (const auto& [id, cookie] : *renewed) names.push_back(id.first);
+    EXPECT_EQ(names, c.newCookies);
+    // The planted key sees nothing of the login.
+    const auto old = lookup(planted);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->size(), 1u);
+    EXPECT_EQ(old->count({"session", "/"}), 0u);
+    // The same cookie again changes nothing and keeps the key; another
+    // value moves on.
+    std::string again = key;
+    ASSERT_EQ(under_->store().capture(again, {"session=s3cret; Path=/; Max-Age=60"}, c.ua, options),
+              S_OK);
+    EXPECT_EQ(again, key);
+    ASSERT_EQ(under_->store().capture(again, {"session=other; Path=/"}, c.ua, options), S_OK);
+    EXPECT_NE(again, key);
+  }
+  // Off: the cookies go under the key the request came with.
+  std::string key = planted;
+  ASSERT_EQ(under_->store().capture(key, {"b=2"}, "UA", CaptureOptions{}), S_OK);
+  EXPECT_EQ(key, planted);
+}
+
+TEST_P(StoreTable, MaxAgeBoundsRestoration) {
+  const std::string key = capture("", {"short=1; Max-Age=1", "long=1; Max-Age=3600", "plain=1"});
+  ASSERT_EQ(lookup(key)->size(), 3u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  const auto cookies = lookup(key);
+  ASSERT_TRUE(cookies);
+  EXPECT_EQ(cookies->count({"short", ""}), 0u);
+  EXPECT_EQ(cookies->size(), 2u);
+}
+
 // The in-memory stock alone: its clock, bounds and lock.
 
 std::atomic<uint32_t> gTick{0};

@@ -125,11 +125,11 @@ std::vector<ParseCase> parseCases() {
        "Continue",
        {},
        ""},
-      {"interim response with an overlong line",
+      {"interim response ending in a long line",
        "HTTP/1.1 100 Continue\r\nX: " + std::string(1100, 'a'),
        100,
        "Continue",
-       {{"X", std::string(1020, 'a')}},
+       {{"X", std::string(1100, 'a')}},
        ""},
       {"plain body ignores Content-Length",
        "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhello",
@@ -194,18 +194,18 @@ std::vector<ParseCase> parseCases() {
        "OK",
        {{"X-Long", std::string(1015, 'a')}},
        "body"},
-      {"overlong header line",
+      {"long header line kept with those after it",
        "HTTP/1.1 200 OK\r\nA: 1\r\n" + longHeader + "\r\nB: 2\r\n\r\nbody",
        200,
        "OK",
-       {{"A", "1"}, {"X-Long", std::string(1015, 'a')}},
-       ""},
-      {"overlong status line",
+       {{"A", "1"}, {"B", "2"}, {"X-Long", std::string(2000, 'a')}},
+       "body"},
+      {"long status line",
        "HTTP/1.1 200 " + std::string(2000, 'r') + "\r\nA: 1\r\n\r\nbody",
        200,
-       std::string(1010, 'r'),
-       {},
-       ""},
+       std::string(2000, 'r'),
+       {{"A", "1"}},
+       "body"},
       {"truncated in the header block",
        "HTTP/1.1 200 OK\r\nContent-Type: te",
        200,
@@ -226,6 +226,49 @@ TEST(ParseHeldResponse, Table) {
     EXPECT_EQ(response.reasonPhrase, c.reason);
     EXPECT_EQ(listOf(response.headers), c.headers);
     EXPECT_EQ(body, c.body);
+  }
+}
+
+struct BoundCase {
+  const char* name;
+  std::string captured;
+  HeadProblem problem;
+};
+
+// A header line of n bytes in all.
+std::string headerOf(std::size_t n) { return "X-Long: " + std::string(n - 8, 'v') + "\r\n"; }
+
+TEST(ParseHeldResponse, HeadsWithinTheBoundsOrRefused) {
+  std::string manyLines;
+  while (manyLines.size() <= kHeadLimit) manyLines += headerOf(1000);
+  const BoundCase cases[] = {
+      {"line of 1024 bytes", "HTTP/1.1 200 OK\r\n" + headerOf(1024) + "\r\nb", HeadProblem::None},
+      {"line of 8 KiB", "HTTP/1.1 200 OK\r\n" + headerOf(8192) + "\r\nb", HeadProblem::None},
+      {"line at the bound", "HTTP/1.1 200 OK\r\n" + headerOf(kHeadLineLimit) + "\r\nb",
+       HeadProblem::None},
+      {"line past the bound", "HTTP/1.1 200 OK\r\n" + headerOf(kHeadLineLimit + 1) + "\r\nb",
+       HeadProblem::LineTooLong},
+      {"status line past the bound",
+       "HTTP/1.1 200 " + std::string(kHeadLineLimit, 'r') + "\r\n\r\nb", HeadProblem::LineTooLong},
+      {"head past the bound", "HTTP/1.1 200 OK\r\n" + manyLines + "\r\nb",
+       HeadProblem::HeadTooLarge},
+      {"interim heads count too",
+       "HTTP/1.1 100 Continue\r\n" + manyLines + "\r\nHTTP/1.1 200 OK\r\n\r\nb",
+       HeadProblem::HeadTooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeldResponse response;
+    ResponseBody body;
+    EXPECT_EQ(parseHeldResponse(c.captured, response, body), c.problem);
+    if (c.problem == HeadProblem::None) {
+      // Whole lines, every header, the body after them.
+      const std::string head = c.captured.substr(0, c.captured.size() - 1);
+      EXPECT_EQ(formatHead(response), head);
+      EXPECT_EQ(body, "b");
+    } else {
+      EXPECT_TRUE(response.headers.empty());
+    }
   }
 }
 

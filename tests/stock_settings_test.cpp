@@ -111,6 +111,11 @@ TEST(StockSettings, DefaultsAreTheInMemoryStock) {
   EXPECT_EQ(l->settings.cookieStockerRedisPrefix, "vantomer:");
   EXPECT_EQ(l->settings.cookieStockerRedisTimeoutMs, 100);
   EXPECT_EQ(l->settings.cookieStockerMaxMegabytes, 64);
+  EXPECT_FALSE(l->settings.cookieStockerRenewKey);
+  EXPECT_EQ(l->settings.heldResponseMaxBytes, 2 * 1024 * 1024);
+  EXPECT_EQ(l->settings.conversionMaxAttributes, 256);
+  EXPECT_EQ(l->settings.conversionMaxDepth, 256);
+  EXPECT_EQ(l->settings.conversionMaxNodes, 200000);
 }
 
 TEST(StockSettings, ValuesAndWhatFailsTheLoad) {
@@ -135,6 +140,15 @@ TEST(StockSettings, ValuesAndWhatFailsTheLoad) {
       {"<CookieStockerMaxMegabytes>16</CookieStockerMaxMegabytes>", true, ""},
       {"<CookieStockerMaxMegabytes>0</CookieStockerMaxMegabytes>", false,
        "CookieStockerMaxMegabytes"},
+      {"<CookieStockerRenewKey>on</CookieStockerRenewKey>", true, ""},
+      {"<ConversionMaxAttributes>0</ConversionMaxAttributes>", false, "ConversionMaxAttributes"},
+      {"<ConversionMaxDepth>257</ConversionMaxDepth>", false,
+       "ConversionMaxDepth: \"257\" is not a number from 1 to 256"},
+      {"<ConversionMaxNodes>-1</ConversionMaxNodes>", false, "ConversionMaxNodes"},
+      {"<ConversionMemoryMaxMegabytes>0</ConversionMemoryMaxMegabytes>", false,
+       "ConversionMemoryMaxMegabytes"},
+      {"<ConversionWaitMs>0</ConversionWaitMs>", true, ""},
+      {"<ConversionWaitMs>60001</ConversionWaitMs>", false, "ConversionWaitMs"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.inner);

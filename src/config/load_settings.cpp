@@ -221,6 +221,17 @@ std::string indexed(std::string_view name, std::size_t index) {
   return std::string(name) + "[" + std::to_string(index + 1) + "]/";
 }
 
+void readConversionBounds(SettingsReader& reader, const dom::Node& root, FilterSettings& s) {
+  reader.readBounded(root, "ConversionMaxAttributes", 1, kMaxConversionCap,
+                     s.conversionMaxAttributes);
+  // The parser itself refuses deeper documents.
+  reader.readBounded(root, "ConversionMaxDepth", 1, 256, s.conversionMaxDepth);
+  reader.readBounded(root, "ConversionMaxNodes", 1, kMaxConversionCap, s.conversionMaxNodes);
+  reader.readBounded(root, "ConversionMemoryMaxMegabytes", 1, kMaxConversionMemoryMegabytes,
+                     s.conversionMemoryMaxMegabytes);
+  reader.readBounded(root, "ConversionWaitMs", 0, kMaxConversionWaitMs, s.conversionWaitMs);
+}
+
 void readServerWide(SettingsReader& reader, const dom::Node& root, SettingsTargets& t) {
   FilterSettings& s = t.settings;
   reader.readSwitch(root, "", "LocationCorrect", s.locationCorrect);
@@ -239,8 +250,10 @@ void readServerWide(SettingsReader& reader, const dom::Node& root, SettingsTarge
                     s.cookieStockerRedisPrefix);
   reader.readBounded(root, "CookieStockerRedisTimeoutMs", 1, kMaxCookieStockerRedisTimeoutMs,
                      s.cookieStockerRedisTimeoutMs);
+  reader.readSwitch(root, "", "CookieStockerRenewKey", s.cookieStockerRenewKey);
   reader.readBounded(root, "HeldResponseMaxBytes", 1, std::numeric_limits<int32_t>::max(),
                      s.heldResponseMaxBytes);
+  readConversionBounds(reader, root, s);
 }
 
 void readIcons(SettingsReader& reader, const dom::Node& coordinator, const std::string& prefix,

@@ -54,5 +54,8 @@ inline constexpr int32_t kMaxCookieStockerTimeoutMinutes = 71582;
 // Ranges of the stock's other numbers; a value outside fails the load.
 inline constexpr int32_t kMaxCookieStockerRedisTimeoutMs = 60000;
 inline constexpr int32_t kMaxCookieStockerMaxMegabytes = 1 << 20;
+inline constexpr int32_t kMaxConversionCap = 100000000;
+inline constexpr int32_t kMaxConversionMemoryMegabytes = 1 << 20;
+inline constexpr int32_t kMaxConversionWaitMs = 60000;
 
 }  // namespace vantomer

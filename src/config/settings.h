@@ -47,10 +47,24 @@ struct FilterSettings {
   std::string cookieStockerRedisPrefix = "vantomer:";
   int32_t cookieStockerRedisTimeoutMs = 100;
   int32_t cookieStockerMaxMegabytes = 64;
+  // A request that came with a key and whose response sets cookies stocks
+  // them under a new key (a copy of the old entry plus the new cookies), so
+  // a key planted in a link never sees a login made after it.
+  bool cookieStockerRenewKey = false;
   // A held response that grows past this many bytes is answered with the 500
   // response at once and the rest withheld: memory for one upstream stays
-  // bounded.
-  int32_t heldResponseMaxBytes = 16 * 1024 * 1024;
+  // bounded. Handset pages are far smaller.
+  int32_t heldResponseMaxBytes = 2 * 1024 * 1024;
+  // Caps on one held page, checked before the parser sees it: its work and
+  // memory grow with them, the attributes of one element quadratically.
+  int32_t conversionMaxAttributes = 256;
+  int32_t conversionMaxDepth = 256;
+  int32_t conversionMaxNodes = 200000;
+  // The memory that conversions running at once may take together; a page
+  // that would take more waits up to conversionWaitMs for room, then gets a
+  // 503 response.
+  int32_t conversionMemoryMaxMegabytes = 256;
+  int32_t conversionWaitMs = 2000;
 };
 
 // One accesskey icon: an emoji number or a text (UTF-8), at most one set.

@@ -51,26 +51,73 @@ void CookieStocker::makeRoom(Entries::iterator keep) {
   }
 }
 
+uint64_t CookieStocker::clockMs() {
+  const uint32_t tick = now();
+  clockMs_ += static_cast<uint32_t>(tick - lastTick_);
+  lastTick_ = tick;
+  return clockMs_;
+}
+
+void CookieStocker::remove(Slot& slot, const CookieKey& key) {
+  auto held = slot.entry.cookies.find(key);
+  if (held == slot.entry.cookies.end()) return;
+  const std::size_t freed = cookieBytes(held->second.cookie);
+  slot.entry.cookies.erase(held);
+  resize(slot, slot.bytes - freed);
+}
+
+bool CookieStocker::changesEntry(const std::string& stockKey,
+                                 const std::vector<std::string_view>& setCookieValues,
+                                 std::string_view userAgent, std::string_view requestPath) const {
+  const auto it = entries_.find(stockKey);
+  if (it == entries_.end() || it->second.entry.userAgent != userAgent) return true;
+  const auto& cookies = it->second.entry.cookies;
+  for (std::string_view value : setCookieValues) {
+    const CookieChange change = readCookieChange(value, requestPath);
+    if (change.deletes) {
+      for (const CookieKey& key : change.removed)
+        if (cookies.count(key)) return true;
+      continue;
+    }
+    if (!fitsCookieBound(change.cookie)) continue;
+    const auto held = cookies.find(CookieKey(change.cookie.name, change.cookie.path));
+    if (held == cookies.end() || held->second.cookie.value != change.cookie.value ||
+        held->second.cookie.flag != change.cookie.flag)
+      return true;
+  }
+  return false;
+}
+
+void CookieStocker::renew(std::string& stockKey, std::string_view userAgent) {
+  const std::string newKey = makeKey();
+  auto it = entries_.emplace(newKey, Slot()).first;
+  Slot& slot = it->second;
+  const auto old = entries_.find(stockKey);
+  if (old != entries_.end() && old->second.entry.userAgent == userAgent) {
+    slot.entry = old->second.entry;
+    resize(slot, old->second.bytes - stockKey.size() + newKey.size());
+  } else {
+    slot.entry.userAgent.assign(userAgent);
+    resize(slot, kEntryCharge + newKey.size() + userAgent.size());
+  }
+  touch(it, now());
+  stockKey = newKey;
+  makeRoom(it);
+}
+
 void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookieValue,
-                               std::string_view userAgent) {
+                               std::string_view userAgent, std::string_view requestPath) {
   if (stockKey.empty()) stockKey = makeKey();
-  StockedCookie cookie;
-  parseSetCookie(setCookieValue, cookie);
-  if (!cookie.expires.empty()) {
-    // Cookies with an expiry date are not stocked. One of the same name and
-    // path already in stock is dropped: the application is deleting it (a
-    // logout) or replacing it, and sending the old value on would keep a
-    // session alive that the application ended.
+  CookieChange change = readCookieChange(setCookieValue, requestPath);
+  if (change.deletes) {
+    // A deleted cookie is not stocked, and the stocked one goes: sending it
+    // on would keep a session alive that the application ended.
     auto it = entries_.find(stockKey);
     if (it == entries_.end()) return;
-    Slot& slot = it->second;
-    auto held = slot.entry.cookies.find(CookieKey(cookie.name, cookie.path));
-    if (held == slot.entry.cookies.end()) return;
-    const std::size_t freed = cookieBytes(held->second.cookie);
-    slot.entry.cookies.erase(held);
-    resize(slot, slot.bytes - freed);
+    for (const CookieKey& key : change.removed) remove(it->second, key);
     return;
   }
+  StockedCookie& cookie = change.cookie;
   if (!fitsCookieBound(cookie)) return;
 
   auto it = entries_.find(stockKey);
@@ -99,6 +146,8 @@ void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookie
   HeldCookie& stored = entry.cookies[std::move(key)];
   stored.cookie = std::move(cookie);
   stored.setOrder = ++entry.cookiesSet;
+  stored.expiresAt =
+      change.lifetimeMs > 0 ? clockMs() + static_cast<uint64_t>(change.lifetimeMs) : 0;
   resize(slot, bytes);
   makeRoom(it);
 }
@@ -106,14 +155,19 @@ void CookieStocker::captureOne(std::string& stockKey, std::string_view setCookie
 void CookieStocker::capture(std::string& stockKey, std::string_view setCookieValue,
                             std::string_view userAgent) {
   std::lock_guard<std::mutex> hold(lock_);
-  captureOne(stockKey, setCookieValue, userAgent);
+  captureOne(stockKey, setCookieValue, userAgent, {});
 }
 
 HRESULT CookieStocker::capture(std::string& stockKey,
                                const std::vector<std::string_view>& setCookieValues,
-                               std::string_view userAgent) {
+                               std::string_view userAgent, const CaptureOptions& options) {
+  if (setCookieValues.empty()) return S_OK;
   std::lock_guard<std::mutex> hold(lock_);
-  for (std::string_view value : setCookieValues) captureOne(stockKey, value, userAgent);
+  if (options.renewKey && !stockKey.empty() &&
+      changesEntry(stockKey, setCookieValues, userAgent, options.requestPath))
+    renew(stockKey, userAgent);
+  for (std::string_view value : setCookieValues)
+    captureOne(stockKey, value, userAgent, options.requestPath);
   return S_OK;
 }
 
@@ -142,9 +196,18 @@ std::optional<StockedCookies> CookieStocker::lookup(const std::string& stockKey,
     return std::nullopt;
   }
   touch(it, now());
+  const uint64_t clock = clockMs();
   StockedCookies cookies;
-  for (const auto& [key, held] : it->second.entry.cookies)
-    cookies.emplace_hint(cookies.end(), key, held.cookie);
+  auto& held = it->second.entry.cookies;
+  for (auto c = held.begin(); c != held.end();) {
+    const auto next = std::next(c);
+    // Past its Max-Age the browser would have dropped it.
+    if (c->second.expiresAt != 0 && c->second.expiresAt <= clock)
+      remove(it->second, c->first);
+    else
+      cookies.emplace_hint(cookies.end(), c->first, c->second.cookie);
+    c = next;
+  }
   return cookies;
 }
 
@@ -162,6 +225,7 @@ void CookieStocker::sweep() {
   if (product > UINT32_MAX) product = UINT32_MAX;
   const uint32_t threshold = static_cast<uint32_t>(product);
   const uint32_t tick = now();
+  clockMs();
   for (auto it = entries_.begin(); it != entries_.end();) {
     auto next = std::next(it);
     if (static_cast<uint32_t>(tick - it->second.entry.lastUsed) >= threshold) erase(it);
@@ -172,6 +236,7 @@ void CookieStocker::sweep() {
 void CookieStocker::setClockForTesting(uint32_t (*clock)()) {
   std::lock_guard<std::mutex> hold(lock_);
   clock_ = clock;
+  lastTick_ = now();
 }
 
 std::size_t CookieStocker::size() const {

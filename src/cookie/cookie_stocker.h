@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "cookie/cookie_change.h"
 #include "cookie/cookie_store.h"
 #include "cookie/stock_key.h"
 
@@ -18,6 +19,7 @@ namespace vantomer {
 struct HeldCookie {
   StockedCookie cookie;
   uint64_t setOrder = 0;
+  uint64_t expiresAt = 0;  // on the stock's clock (clockMs()); 0: no bound
 };
 
 struct StockEntry {
@@ -38,9 +40,10 @@ class CookieStocker final : public CookieStore {
 
   CookieStocker();
 
+  using CookieStore::capture;
   // Never fails but for memory.
   HRESULT capture(std::string& stockKey, const std::vector<std::string_view>& setCookieValues,
-                  std::string_view userAgent) override;
+                  std::string_view userAgent, const CaptureOptions& options) override;
   HRESULT lookup(const std::string& stockKey, std::string_view userAgent,
                  StockedCookies& cookies) override;
   // Removes every entry idle for timeoutMinutes or longer.
@@ -80,13 +83,23 @@ class CookieStocker final : public CookieStore {
   using Entries = std::map<std::string, Slot>;
 
   void captureOne(std::string& stockKey, std::string_view setCookieValue,
-                  std::string_view userAgent);      // lock held
-  void makeRoom(Entries::iterator keep);            // lock held
-  std::string makeKey();                            // lock held
-  uint32_t now() const;                             // lock held
-  void touch(Entries::iterator it, uint32_t tick);  // lock held
-  void erase(Entries::iterator it);                 // lock held
-  void resize(Slot& slot, std::size_t bytes);       // lock held
+                  std::string_view userAgent, std::string_view requestPath);  // lock held
+  void remove(Slot& slot, const CookieKey& key);                              // lock held
+  // Whether the values would change the entry: a cookie new or of another
+  // value or flag, or one deleted. A site that sends its session cookie
+  // again with every page renews no key for it. Lock held.
+  bool changesEntry(const std::string& stockKey,
+                    const std::vector<std::string_view>& setCookieValues,
+                    std::string_view userAgent, std::string_view requestPath) const;
+  // A new key whose entry copies the old key's entry of this User-Agent.
+  void renew(std::string& stockKey, std::string_view userAgent);  // lock held
+  uint64_t clockMs();                                             // lock held
+  void makeRoom(Entries::iterator keep);                          // lock held
+  std::string makeKey();                                          // lock held
+  uint32_t now() const;                                           // lock held
+  void touch(Entries::iterator it, uint32_t tick);                // lock held
+  void erase(Entries::iterator it);                               // lock held
+  void resize(Slot& slot, std::size_t bytes);                     // lock held
 
   mutable std::mutex lock_;
   uint64_t serial_ = 0;
@@ -97,6 +110,10 @@ class CookieStocker final : public CookieStore {
   std::size_t bytes_ = 0;
   KeyLetters letters_;
   uint32_t (*clock_)() = nullptr;
+  // The 32-bit tick carried on in 64 bits (read at least once a minute by
+  // the sweep, so no wrap is missed): Max-Age bounds outlast 49.7 days.
+  uint64_t clockMs_ = 0;
+  uint32_t lastTick_ = 0;
 };
 
 }  // namespace vantomer

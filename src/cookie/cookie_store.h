@@ -12,6 +12,10 @@
 #include "platform/hresult.h"
 
 namespace vantomer {
+struct CaptureOptions;
+}
+
+namespace vantomer {
 
 // (name, path), ordered byte-wise.
 using CookieKey = std::pair<std::string, std::string>;
@@ -34,11 +38,16 @@ class CookieStore {
   virtual ~CookieStore() = default;
 
   // Stocks the Set-Cookie values of one response, in order, under stockKey;
-  // an empty key first receives a new one. Nothing happens for no values.
-  // Negative when the store failed; the key may then be new all the same.
+  // an empty key first receives a new one, and so does every key when the
+  // options renew it. Nothing happens for no values. Negative when the
+  // store failed; the key may then be new all the same.
   [[nodiscard]] virtual HRESULT capture(std::string& stockKey,
                                         const std::vector<std::string_view>& setCookieValues,
-                                        std::string_view userAgent) = 0;
+                                        std::string_view userAgent,
+                                        const CaptureOptions& options) = 0;
+  [[nodiscard]] HRESULT capture(std::string& stockKey,
+                                const std::vector<std::string_view>& setCookieValues,
+                                std::string_view userAgent);
   // S_OK with the cookies when the key has an entry of this User-Agent;
   // S_FALSE when it has none (an entry of another User-Agent is removed);
   // negative when the store failed.

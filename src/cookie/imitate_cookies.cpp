@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cookie/cookie_change.h"
 #include "http/url_format.h"
 #include "platform/text.h"
 
@@ -84,8 +85,12 @@ HRESULT imitateCookies(const FilterSettings& settings, CookieStore& store,
   if (cookies.first != cookies.second) {
     std::vector<std::string_view> values;
     for (auto it = cookies.first; it != cookies.second; ++it) values.push_back(it->second);
-    // An empty key is given a new one, which the links then carry.
-    (void)store.capture(key, values, request.userAgent);
+    // An empty key is given a new one, which the links then carry; so is
+    // every key when keys are renewed.
+    CaptureOptions options;
+    options.requestPath = request.basePath ? std::string_view(*request.basePath) : "";
+    options.renewKey = settings.cookieStockerRenewKey;
+    (void)store.capture(key, values, request.userAgent, options);
   }
 
   HRESULT result = S_OK;

@@ -1,7 +1,9 @@
 #include "cookie/redis_cookie_store.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "cookie/cookie_change.h"
 #include "cookie/sha1.h"
 
 namespace vantomer {
@@ -9,7 +11,9 @@ namespace {
 
 // An entry is a hash: "u" the User-Agent, "n" the count of cookies set (the
 // order that the per-entry bound evicts by), and per cookie the field
-// "c" LENGTH ":" NAME PATH holding ORDER ":" LENGTH ":" FLAG VALUE.
+// "c" LENGTH ":" NAME PATH holding ORDER ":" LENGTH ":" FLAG VALUE, with
+// "e" DEADLINE ":" after ORDER ":" for a cookie of bounded life (Unix time
+// in milliseconds).
 
 // KEYS[1] the entry; ARGV the User-Agent and the expiry in milliseconds.
 // Nil when there is no entry for this User-Agent (another one's is removed),
@@ -27,18 +31,49 @@ return redis.call('HGETALL', KEYS[1])
 
 // KEYS[1] the key counter; ARGV the prefix, the stock key (empty for a new
 // one), the letters of a new key, the expiry in milliseconds, the
-// User-Agent, the most cookies an entry keeps, then per Set-Cookie "d" (a
-// cookie with an expiry: the stocked one goes) or "s" (stock it), the field
-// and the value. Returns the stock key.
+// User-Agent, the most cookies an entry keeps, the key to renew (empty for
+// none), then per change "d" (the stocked cookie goes) or "s" (stock it),
+// the field and the value. A key to renew is kept when the changes change
+// nothing of its entry (values compared without order and deadline), else
+// a new key starts from a copy of its entry of this User-Agent. Returns the
+// stock key.
 const std::string kCaptureScript = R"lua(
+local function bare(v)
+  return (string.gsub(string.gsub(v, '^%d+:', ''), '^e%d+:', ''))
+end
 local key = ARGV[2]
+local from = ARGV[7]
+local copy = false
+if from ~= '' then
+  local old = ARGV[1] .. from
+  local mine = redis.call('HGET', old, 'u') == ARGV[5]
+  local changes = not mine
+  for i = 8, #ARGV, 3 do
+    if changes then break end
+    local held = redis.call('HGET', old, ARGV[i + 1])
+    if ARGV[i] == 'd' then
+      changes = held ~= false
+    else
+      changes = held == false or bare(held) ~= bare(ARGV[i + 2])
+    end
+  end
+  if changes then copy = mine else key = from end
+end
 if key == '' then
   key = ARGV[3] .. '0x' .. string.format('%x', redis.call('INCR', KEYS[1]))
 end
 local entry = ARGV[1] .. key
 local most = tonumber(ARGV[6])
 local stocked = false
-for i = 7, #ARGV, 3 do
+if from ~= '' and key ~= from then
+  if copy then
+    redis.call('HSET', entry, unpack(redis.call('HGETALL', ARGV[1] .. from)))
+  else
+    redis.call('HSET', entry, 'u', ARGV[5])
+  end
+  stocked = true
+end
+for i = 8, #ARGV, 3 do
   local field = ARGV[i + 1]
   if ARGV[i] == 'd' then
     redis.call('HDEL', entry, field)
@@ -76,8 +111,31 @@ std::string cookieField(const StockedCookie& cookie) {
   return field;
 }
 
-std::string cookieValue(const StockedCookie& cookie) {
-  return std::to_string(cookie.flag.size()) + ":" + cookie.flag + cookie.value;
+std::string cookieValue(const StockedCookie& cookie, int64_t deadlineMs) {
+  std::string value;
+  if (deadlineMs > 0) value = "e" + std::to_string(deadlineMs) + ":";
+  return value + std::to_string(cookie.flag.size()) + ":" + cookie.flag + cookie.value;
+}
+
+int64_t unixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The "e" DEADLINE ":" of a cookie of bounded life; 0 when there is none,
+// -1 when it is damaged.
+int64_t readDeadline(std::string_view& text) {
+  if (!text.starts_with('e')) return 0;
+  const std::size_t colon = text.find(':');
+  if (colon < 2 || colon == std::string_view::npos || colon > 19) return -1;
+  int64_t deadline = 0;
+  for (char c : text.substr(1, colon - 1)) {
+    if (c < '0' || c > '9') return -1;
+    deadline = deadline * 10 + (c - '0');
+  }
+  text.remove_prefix(colon + 1);
+  return deadline;
 }
 
 // Reads a decimal number and the ":" after it from the front of text.
@@ -93,16 +151,20 @@ bool readLength(std::string_view& text, std::size_t& number) {
   return true;
 }
 
-// One cookie of the hash; false for a field that is no cookie or is damaged.
-bool readCookie(std::string_view field, std::string_view value, StockedCookie& cookie) {
+// One cookie of the hash; false for a field that is no cookie, is damaged
+// or has outlived its Max-Age at nowMs.
+bool readCookie(std::string_view field, std::string_view value, int64_t nowMs,
+                StockedCookie& cookie) {
   if (!field.starts_with('c')) return false;
   field.remove_prefix(1);
   std::size_t length = 0, order = 0;
   if (!readLength(field, length) || length > field.size()) return false;
   cookie.name = std::string(field.substr(0, length));
   cookie.path = std::string(field.substr(length));
-  if (!readLength(value, order) || !readLength(value, length) || length > value.size())
-    return false;
+  if (!readLength(value, order)) return false;
+  const int64_t deadline = readDeadline(value);
+  if (deadline < 0 || (deadline > 0 && deadline <= nowMs)) return false;
+  if (!readLength(value, length) || length > value.size()) return false;
   cookie.flag = std::string(value.substr(0, length));
   cookie.value = std::string(value.substr(length));
   return true;
@@ -144,40 +206,45 @@ RedisCookieStore::Outcome RedisCookieStore::runScript(const std::string& script,
 
 HRESULT RedisCookieStore::capture(std::string& stockKey,
                                   const std::vector<std::string_view>& setCookieValues,
-                                  std::string_view userAgent) {
+                                  std::string_view userAgent, const CaptureOptions& options) {
   if (setCookieValues.empty()) return S_OK;
   // Keys stocked here during an outage stay here.
   if (!stockKey.empty() && fallback_.contains(stockKey))
-    return fallback_.capture(stockKey, setCookieValues, userAgent);
+    return fallback_.capture(stockKey, setCookieValues, userAgent, options);
   const RedisOutage::Ask ask = outage_.mayAsk();
-  if (ask == RedisOutage::Ask::No) return fallback_.capture(stockKey, setCookieValues, userAgent);
+  if (ask == RedisOutage::Ask::No)
+    return fallback_.capture(stockKey, setCookieValues, userAgent, options);
 
   // Parsed here, so that the script sees only fields and values, and the
   // bound on a cookie's length is kept before anything is sent.
   std::vector<std::string> texts;
-  texts.reserve(setCookieValues.size() * 2);
   std::vector<const char*> ops;
+  const int64_t now = unixMs();
   for (std::string_view value : setCookieValues) {
-    StockedCookie cookie;
-    parseSetCookie(value, cookie);
-    if (!cookie.expires.empty()) {
-      ops.push_back("d");
-      texts.push_back(cookieField(cookie));
-      texts.emplace_back();
-    } else if (fitsCookieBound(cookie)) {
+    const CookieChange change = readCookieChange(value, options.requestPath);
+    if (change.deletes) {
+      for (const CookieKey& key : change.removed) {
+        ops.push_back("d");
+        texts.push_back(cookieField(StockedCookie{key.first, {}, key.second, {}, {}, {}}));
+        texts.emplace_back();
+      }
+    } else if (fitsCookieBound(change.cookie)) {
       ops.push_back("s");
-      texts.push_back(cookieField(cookie));
-      texts.push_back(cookieValue(cookie));
+      texts.push_back(cookieField(change.cookie));
+      texts.push_back(
+          cookieValue(change.cookie, change.lifetimeMs > 0 ? now + change.lifetimeMs : 0));
     }
   }
+  const std::string from = options.renewKey ? stockKey : std::string();
+  const std::string key = options.renewKey ? std::string() : stockKey;
   std::string letters;
-  if (stockKey.empty()) {
+  if (key.empty()) {
     std::lock_guard<std::mutex> hold(lettersLock_);
     letters = letters_.draw();
   }
   const std::string most = std::to_string(kMaxCookiesPerEntry);
-  std::vector<std::string_view> args{prefix_,   prefix_,   stockKey, letters,
-                                     expiryMs_, userAgent, most};
+  std::vector<std::string_view> args{prefix_,   prefix_,   key,  letters,
+                                     expiryMs_, userAgent, most, from};
   for (std::size_t i = 0; i < ops.size(); ++i) {
     args.push_back(ops[i]);
     args.push_back(texts[2 * i]);
@@ -195,7 +262,7 @@ HRESULT RedisCookieStore::capture(std::string& stockKey,
     outage_.failed(ask, reply.text);
   else
     outage_.succeeded(ask);
-  return fallback_.capture(stockKey, setCookieValues, userAgent);
+  return fallback_.capture(stockKey, setCookieValues, userAgent, options);
 }
 
 HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view userAgent,
@@ -217,9 +284,10 @@ HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view u
   outage_.succeeded(ask);
   if (outcome != Outcome::Done || reply.type != RedisReply::Type::Array) return S_FALSE;
   cookies.clear();
+  const int64_t now = unixMs();
   for (std::size_t i = 0; i + 1 < reply.items.size(); i += 2) {
     StockedCookie cookie;
-    if (!readCookie(reply.items[i].text, reply.items[i + 1].text, cookie)) continue;
+    if (!readCookie(reply.items[i].text, reply.items[i + 1].text, now, cookie)) continue;
     CookieKey key(cookie.name, cookie.path);
     cookies.insert_or_assign(std::move(key), std::move(cookie));
   }

@@ -30,8 +30,9 @@ class RedisCookieStore final : public CookieStore {
                    int32_t idleMinutes, CookieStocker& fallback,
                    RedisOutage::Report report = nullptr);
 
+  using CookieStore::capture;
   HRESULT capture(std::string& stockKey, const std::vector<std::string_view>& setCookieValues,
-                  std::string_view userAgent) override;
+                  std::string_view userAgent, const CaptureOptions& options) override;
   HRESULT lookup(const std::string& stockKey, std::string_view userAgent,
                  StockedCookies& cookies) override;
   // Redis expires its keys itself: only the stand-in's entries are swept.

@@ -43,6 +43,10 @@ HRESULT convertHeld(Filter& filter, const RequestFacts& request, bool captureFai
   if (!profile) return E_FAIL;
 
   dom::Document document;
+  const FilterSettings& settings = filter.settings();
+  document.setLimits({static_cast<std::size_t>(settings.conversionMaxAttributes),
+                      static_cast<std::size_t>(settings.conversionMaxDepth),
+                      static_cast<std::size_t>(settings.conversionMaxNodes)});
   HRESULT hr = LoadDocument(filter.input(), response, body, document);
   if (succeeded(hr)) hr = convertPage(filter, *profile, request, response, body, document);
   return hr;

@@ -1,6 +1,7 @@
 #include "filter/dispatcher.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <string>
 
@@ -10,10 +11,13 @@
 #include "filter/host_access.h"
 #include "filter/request_context.h"
 #include "http/content_type.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace vantomer {
 namespace {
+
+constexpr std::size_t kTrimAfterHeldBytes = 512 * 1024;
 
 // Restores the stocked cookies of the key in the URL; true when the request
 // now carries them and the key header.
@@ -90,6 +94,15 @@ void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_R
   pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
 }
 
+// Sends the response made in place of the page, and says why in the log.
+void answerRefused(HTTP_FILTER_CONTEXT* pfc, RequestContext& context, HeldResponse& response,
+                   ResponseBody& body, const std::string& why) {
+  sys::logLine("held response of " + serverVariableOrEmpty(pfc, "URL") + " answered with " +
+               std::to_string(response.statusCode) + ": " + why);
+  emitResponse(pfc, response, body);
+  context.passThrough = false;
+}
+
 // Writes the converted page or a 500 response; never throws.
 void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) noexcept {
   context.passThrough = true;
@@ -97,14 +110,28 @@ void respond(Filter& filter, HTTP_FILTER_CONTEXT* pfc, RequestContext& context) 
   ResponseBody body;
   HRESULT failure = S_OK;
   try {
-    parseHeldResponse(context.captured, response, body);
+    const HeadProblem problem = parseHeldResponse(context.captured, response, body);
+    if (problem != HeadProblem::None) {
+      makeBareErrorResponse(response, body, E_NOT_SUFFICIENT_BUFFER);
+      return answerRefused(pfc, context, response, body, describe(problem));
+    }
     if (!context.captureFailed && isFinalWithoutBody(response.statusCode)) {
       // A host that did not say the status at the head: send what it held.
       writeRaw(pfc, context.captured);
       context.passThrough = false;
       return;
     }
-    const RequestFacts request = readResponseFacts(pfc, filter.settings());
+    const FilterSettings& settings = filter.settings();
+    const BudgetReservation reservation(filter.conversionBudget(),
+                                        context.captured.size() * kConversionBytesPerHeldByte,
+                                        std::chrono::milliseconds(settings.conversionWaitMs));
+    if (!reservation.granted()) {
+      makeBusyResponse(response, body);
+      return answerRefused(pfc, context, response, body,
+                           "no room in ConversionMemoryMaxMegabytes after " +
+                               std::to_string(settings.conversionWaitMs) + " ms");
+    }
+    const RequestFacts request = readResponseFacts(pfc, settings);
     const HRESULT hr = convertHeld(filter, request, context.captureFailed, response, body);
     if (failed(hr)) makeErrorResponse(response, body, hr);
     // Nothing in here throws once the first write has gone out.
@@ -165,8 +192,13 @@ void onSendRawData(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_RAW_DAT
 void onEndOfRequest(Filter& filter, HTTP_FILTER_CONTEXT* pfc) {
   auto* context = static_cast<RequestContext*>(pfc->pFilterContext);
   if (!context) return;
+  const std::size_t held = context->captured.size();
   if (!context->responded) respond(filter, pfc, *context);
   destroyContext(pfc);
+  // A large conversion leaves its peak in the free lists of its thread's
+  // arena, where no other thread reuses it: each thread would keep the
+  // largest peak it ever had.
+  if (held >= kTrimAfterHeldBytes) filter.requestMemoryTrim();
 }
 
 }  // namespace

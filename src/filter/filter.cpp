@@ -23,6 +23,8 @@ bool Filter::load(const std::string& directory, std::string* problem) {
       SettingsTargets{settings_, input_, profiles_, cookieStocker_.timeoutMinutes}, problem);
   if (failed(settings)) return false;
   cookieStocker_.maxBytes = static_cast<std::size_t>(settings_.cookieStockerMaxMegabytes) << 20;
+  conversionBudget_.setLimit(static_cast<std::size_t>(settings_.conversionMemoryMaxMegabytes)
+                             << 20);
   redisStore_.reset();
   RedisAddress address;
   std::string reason;
@@ -34,10 +36,17 @@ bool Filter::load(const std::string& directory, std::string* problem) {
         cookieStocker_.timeoutMinutes, cookieStocker_);
   }
   if (failed(emojiTable_.load(sys::pathCombine(directory, "Emoji.setting")))) return false;
-  return sweepTimer_.start(kSweepPeriodMs, [this] { cookieStocker_.sweep(); });
+  if (!sweepTimer_.start(kSweepPeriodMs, [this] { cookieStocker_.sweep(); })) return false;
+  return trimTimer_.start(kTrimPeriodMs, [this] {
+    if (!trimRequested_.load(std::memory_order_relaxed) || conversionBudget_.reserved() != 0)
+      return;
+    trimRequested_.store(false, std::memory_order_relaxed);
+    sys::returnFreeMemory();
+  });
 }
 
 bool Filter::terminate() {
+  trimTimer_.stop();
   const bool stopped = sweepTimer_.stop();
   profiles_.clear();
   return stopped;

@@ -2,6 +2,7 @@
 // The filter's process-wide state, owned in one place: the records read at
 // load, the cookie stock and the timer that sweeps it.
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -9,12 +10,14 @@
 #include "cookie/cookie_stocker.h"
 #include "cookie/redis_cookie_store.h"
 #include "emoji/emoji_table.h"
+#include "filter/conversion_budget.h"
 #include "platform/hresult.h"
 #include "platform/system.h"
 
 namespace vantomer {
 
 inline constexpr unsigned kSweepPeriodMs = 60000;
+inline constexpr unsigned kTrimPeriodMs = 1000;
 
 class Filter {
  public:
@@ -48,6 +51,11 @@ class Filter {
   EmojiTable& emojiTable() { return emojiTable_; }
   // The in-memory stock; with Redis, its stand-in during outages.
   CookieStocker& cookieStocker() { return cookieStocker_; }
+  ConversionBudget& conversionBudget() { return conversionBudget_; }
+  // Asks for the allocator's free memory to go back to the system within
+  // a second, once no conversion runs: off the request's path, whose answer
+  // the host sends only after the filter returns.
+  void requestMemoryTrim() { trimRequested_.store(true, std::memory_order_relaxed); }
 
  private:
   // Built in this order, torn down in reverse: the timer stops before the
@@ -58,7 +66,10 @@ class Filter {
   InputCoordinator input_;
   ProfileList profiles_;
   FilterSettings settings_;
+  ConversionBudget conversionBudget_;
+  std::atomic<bool> trimRequested_{false};
   sys::PeriodicTimer sweepTimer_;
+  sys::PeriodicTimer trimTimer_;
 };
 
 }  // namespace vantomer

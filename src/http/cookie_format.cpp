@@ -1,5 +1,7 @@
 #include "http/cookie_format.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace vantomer {
@@ -8,6 +10,30 @@ namespace {
 std::size_t skipSpaces(std::string_view text, std::size_t pos) {
   while (pos < text.size() && text[pos] == ' ') ++pos;
   return pos;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Digits with an optional leading "-"; anything else leaves the attribute
+// unread, as browsers do. Values past a century are held there.
+std::optional<int64_t> parseMaxAge(std::string_view text) {
+  text = trimBlanks(text);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  constexpr int64_t kCentury = int64_t{100} * 365 * 24 * 3600;
+  int64_t seconds = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    seconds = std::min<int64_t>(kCentury, seconds * 10 + (c - '0'));
+  }
+  return negative ? -seconds : seconds;
 }
 
 // Position of the first of the characters at or after pos, or the end.
@@ -33,7 +59,8 @@ void parseSetCookie(std::string_view text, StockedCookie& cookie) {
   while (pos < text.size() && text[pos] == ';') {
     pos = skipSpaces(text, pos + 1);
     end = findAny(text, "=;", pos);
-    const std::string_view name = text.substr(pos, end - pos);
+    // "Secure ; HttpOnly": blanks around a name are no part of it.
+    const std::string_view name = trimBlanks(text.substr(pos, end - pos));
     pos = end;
     if (pos < text.size() && text[pos] == '=') {
       ++pos;
@@ -44,6 +71,8 @@ void parseSetCookie(std::string_view text, StockedCookie& cookie) {
         cookie.path = std::string(value);
       else if (text::iequals(name, "expires"))
         cookie.expires = std::string(value);
+      else if (text::iequals(name, "max-age") && parseMaxAge(value))
+        cookie.maxAge = parseMaxAge(value);
     } else if (pos < text.size() || !name.empty()) {
       // A value-less attribute is the flag, also when it ends the text; a
       // closing ";" with nothing after it is no attribute. HttpOnly limits

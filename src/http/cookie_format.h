@@ -1,7 +1,9 @@
 #pragma once
 // Set-Cookie values and request Cookie headers.
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,8 @@ struct StockedCookie {
   std::string path;
   std::string expires;
   std::string flag;
+  // Max-Age in seconds when the cookie carries a well-formed one.
+  std::optional<int64_t> maxAge = std::nullopt;
 };
 
 void parseSetCookie(std::string_view text, StockedCookie& cookie);

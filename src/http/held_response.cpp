@@ -62,6 +62,7 @@ std::string readHeldLine(HeldStream& stream, std::size_t capacity) {
   // The buffer filled before the line ended.
   stream.pos += limit;
   stream.failed = true;
+  stream.cut = true;
   return std::string(rest.substr(0, limit));
 }
 
@@ -91,7 +92,20 @@ void parseHeaderLine(std::string_view line, HeldResponse& response) {
                            std::string(line.substr(valueStart)));
 }
 
-void parseHeldResponse(std::string_view captured, HeldResponse& response, ResponseBody& body) {
+const char* describe(HeadProblem problem) {
+  switch (problem) {
+    case HeadProblem::LineTooLong:
+      return "a status or header line longer than 16384 bytes";
+    case HeadProblem::HeadTooLarge:
+      return "a response head larger than 65536 bytes";
+    case HeadProblem::None:
+      break;
+  }
+  return "";
+}
+
+HeadProblem parseHeldResponse(std::string_view captured, HeldResponse& response,
+                              ResponseBody& body) {
   response = HeldResponse();
   body.clear();
   HeldStream stream{captured};
@@ -100,14 +114,20 @@ void parseHeldResponse(std::string_view captured, HeldResponse& response, Respon
     parseStatusLine(readHeldLine(stream, kHeadLineCapacity), response);
     response.headers.clear();
     for (;;) {
+      if (stream.pos > kHeadLimit) break;
       const std::string line = readHeldLine(stream, kHeadLineCapacity);
+      if (stream.cut) break;
       parseHeaderLine(line, response);
       if (line.empty()) break;
+    }
+    if (stream.cut || stream.pos > kHeadLimit) {
+      response.headers.clear();
+      return stream.cut ? HeadProblem::LineTooLong : HeadProblem::HeadTooLarge;
     }
     if (response.statusCode < 100 || response.statusCode > 199) break;
     // Interim response with nothing after it: keep it rather than read on
     // from an exhausted stream, which would never change the status.
-    if (exhausted(stream)) return;
+    if (exhausted(stream)) return HeadProblem::None;
   }
 
   const auto encoding = findHeader(response.headers, "Transfer-Encoding");
@@ -117,6 +137,7 @@ void parseHeldResponse(std::string_view captured, HeldResponse& response, Respon
   } else {
     body.append(readHeldBytes(stream, std::string_view::npos));
   }
+  return HeadProblem::None;
 }
 
 bool isFinalWithoutBody(int32_t statusCode) { return statusCode == 204 || statusCode == 304; }
@@ -146,6 +167,23 @@ void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code)
   const auto contentType = findHeader(response.headers, "Content-Type");
   if (contentType != response.headers.end()) contentType->second = "text/plain";
   body = sys::messageText(code);
+}
+
+void makeBareErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code) {
+  if (response.version.rfind("HTTP/", 0) != 0) response.version = "HTTP/1.1";
+  response.headers.clear();
+  response.headers.emplace("Content-Type", "text/plain");
+  makeErrorResponse(response, body, code);
+}
+
+void makeBusyResponse(HeldResponse& response, ResponseBody& body) {
+  if (response.version.rfind("HTTP/", 0) != 0) response.version = "HTTP/1.1";
+  response.statusCode = 503;
+  response.reasonPhrase = "Service Unavailable";
+  response.headers.clear();
+  response.headers.emplace("Content-Type", "text/plain");
+  response.headers.emplace("Retry-After", "1");
+  body = sys::messageText(E_BUSY);
 }
 
 std::string formatHead(const HeldResponse& response) {

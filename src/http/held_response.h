@@ -26,9 +26,14 @@ struct HeldStream {
   std::string_view data;
   std::size_t pos = 0;
   bool failed = false;
+  bool cut = false;  // a line filled its buffer before it ended
 };
 
-inline constexpr std::size_t kHeadLineCapacity = 1024;
+// Bounds of the held heads: CSP and Set-Cookie lines of several KiB are
+// common, and a line is never cut (the headers after it would be lost).
+inline constexpr std::size_t kHeadLineLimit = 16 * 1024;
+inline constexpr std::size_t kHeadLineCapacity = kHeadLineLimit + 1;
+inline constexpr std::size_t kHeadLimit = 64 * 1024;
 inline constexpr std::size_t kChunkLineCapacity = 256;
 inline constexpr std::size_t kBodyBlockSize = 1024;
 
@@ -36,7 +41,16 @@ inline constexpr std::size_t kBodyBlockSize = 1024;
 std::string readHeldLine(HeldStream& stream, std::size_t capacity);
 void parseStatusLine(std::string_view line, HeldResponse& response);
 void parseHeaderLine(std::string_view line, HeldResponse& response);
-void parseHeldResponse(std::string_view captured, HeldResponse& response, ResponseBody& body);
+
+// Why the held heads were refused: a line over kHeadLineLimit bytes, or the
+// heads (interim ones included) over kHeadLimit bytes.
+enum class HeadProblem { None, LineTooLong, HeadTooLarge };
+const char* describe(HeadProblem problem);
+
+// Within the bounds, the final head and its body; otherwise the problem, and
+// the response holds the status line alone.
+HeadProblem parseHeldResponse(std::string_view captured, HeldResponse& response,
+                              ResponseBody& body);
 
 // Whether a final response of this status has no body by definition (204,
 // 304). Interim responses are not final: the held bytes read on past them.
@@ -48,6 +62,12 @@ bool dropBareLineFeeds(HeldResponse& response);
 
 // Turns the response into the 500 response for the code.
 void makeErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code);
+// A fresh 500 response with a plain text Content-Type, when the
+// application's head cannot be kept.
+void makeBareErrorResponse(HeldResponse& response, ResponseBody& body, HRESULT code);
+
+// A fresh 503 response: conversions at work take the memory they may.
+void makeBusyResponse(HeldResponse& response, ResponseBody& body);
 
 // Sets Content-Length to the body's size, dropping any second one.
 void setContentLength(HeldResponse& response, const ResponseBody& body);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/hresult.h"
+#include "platform/markup_limits.h"
 #include "platform/xml_owners.h"
 
 namespace vantomer::dom {
@@ -124,6 +125,8 @@ class Document {
   // trimmed.
   void setPreserveWhiteSpace(bool value) { preserveWhiteSpace_ = value; }
   bool preserveWhiteSpace() const { return preserveWhiteSpace_; }
+  // Text over one of the caps loads like a malformed one, unparsed.
+  void setLimits(const MarkupLimits& limits) { limits_ = limits; }
 
   // Loads a file. S_OK for a well-formed document; S_FALSE for a missing,
   // unreadable or malformed file (the document is then empty and
@@ -169,6 +172,7 @@ class Document {
   std::vector<_xmlNode*> detached_;
   ParseError parseError_;
   bool preserveWhiteSpace_ = false;
+  MarkupLimits limits_;
 };
 
 }  // namespace vantomer::dom

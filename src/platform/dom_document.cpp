@@ -114,6 +114,12 @@ HRESULT Document::parse(std::string_view bytes, const char* encoding, int option
     parseError_.reason = "The document is too large.";
     return succeeded(clearContent()) ? S_FALSE : E_OUTOFMEMORY;
   }
+  if (const auto excess = checkMarkupLimits(bytes, limits_)) {
+    if (failed(clearContent())) return E_OUTOFMEMORY;
+    parseError_.reason = excess->reason;
+    parseError_.line = excess->line;
+    return S_FALSE;
+  }
   FirstError first;
   xml::ParserContextPtr ctxt(xmlNewParserCtxt());
   if (ctxt == nullptr) return E_OUTOFMEMORY;

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -33,11 +34,22 @@ std::string messageText(HRESULT code) {
       {E_POINTER, "Invalid pointer"},
       {E_ABORT, "Operation aborted"},
       {E_UNEXPECTED, "Catastrophic failure"},
+      {E_NOT_SUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+      {E_BUSY, "The requested resource is in use."},
   };
   for (const Message& m : kMessages)
     if (m.code == code) return std::string(m.text) + "\r\n";
   return {};
 }
+
+void logLine(const std::string& line) {
+  std::string text = "vantomer: " + line + "\n";
+  // One write: lines of several threads do not interleave.
+  const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+  static_cast<void>(written);
+}
+
+void returnFreeMemory() { malloc_trim(0); }
 
 namespace {
 

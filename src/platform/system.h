@@ -19,6 +19,13 @@ uint32_t tickCount();
 // Message text of a result code with its trailing CR LF; empty when unknown.
 std::string messageText(HRESULT code);
 
+// Writes one line to the host's error output (stderr), prefixed with the
+// module's name.
+void logLine(const std::string& line);
+
+// Hands the allocator's free memory back to the system.
+void returnFreeMemory();
+
 // Directory of the loaded module file (no trailing slash).
 std::string moduleDirectory();
 
