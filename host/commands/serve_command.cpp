@@ -192,10 +192,11 @@ int serveCommand(std::vector<std::string> args) {
     std::cerr << "vantomer serve: " << cl.error() << "\n(see vantomer serve --help)\n";
     return 2;
   }
-  // Keep freed memory in the process: with glibc's defaults the buffers of
-  // every request went back to the system and were faulted in again by the
-  // next one.
-  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+  // Keep the freed memory of ordinary requests in the process (with glibc's
+  // defaults their buffers went back to the system and were faulted in again
+  // by the next one), but not the tens of megabytes a large conversion frees:
+  // above this, each thread's arena gives its free top back.
+  mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
   mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
   options.behind = upstream.empty() ? root : upstream;
   return runServer(options, [&](std::string& error) -> std::unique_ptr<Application> {
