@@ -45,7 +45,8 @@ ServeSite::ServeSite(const SiteFiles& files, const std::string& upstream, const 
 std::string proxyConfig(const std::string& upstream) {
   return "    location / {\n      proxy_pass " + upstream +
          ";\n      proxy_http_version 1.1;\n      proxy_set_header Connection \"\";\n"
-         "      proxy_set_header Accept-Encoding \"\";\n    }\n";
+         "      proxy_set_header Accept-Encoding \"\";\n"
+         "      proxy_buffer_size 64k;\n      proxy_buffers 4 64k;\n    }\n";
 }
 
 NginxSite::NginxSite(const SiteFiles& files, const std::string& upstream, const std::string& module,
