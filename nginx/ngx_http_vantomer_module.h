@@ -1,7 +1,9 @@
 /* The parts of the vantomer nginx module: configuration and lifecycle
- * (ngx_http_vantomer_module.c), the request phase (_request.c), the request
- * headers handed back to nginx (_headers_in.c), the header and body filters
- * (_filter.c) and the filter's own answer as nginx's response (_emit.c). */
+ * (ngx_http_vantomer_module.c), the filter connections of connections and
+ * requests (_ctx.c), the request phase (_request.c), the request headers
+ * handed back to nginx (_headers_in.c), the header and body filters
+ * (_filter.c), the filter's own answer as nginx's response (_emit.c) and
+ * long work on the thread pool (_thread.c). */
 /* In nginx's own style, like the .c files beside it. */
 /* clang-format off */
 #ifndef NGX_HTTP_VANTOMER_MODULE_H
@@ -78,6 +80,9 @@ typedef struct {
 } ngx_http_vantomer_ctx_t;
 
 extern ngx_module_t ngx_http_vantomer_module;
+/* The modules this worker loaded, by index into the main conf's paths. */
+extern vtm_module **ngx_http_vantomer_modules;
+extern ngx_uint_t ngx_http_vantomer_nmodules;
 extern ngx_http_output_header_filter_pt ngx_http_vantomer_next_header_filter;
 extern ngx_http_output_body_filter_pt ngx_http_vantomer_next_body_filter;
 
