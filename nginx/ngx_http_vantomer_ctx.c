@@ -219,18 +219,10 @@ ngx_http_vantomer_begin(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, ngx
         return NGX_ERROR;
     }
     part = &r->headers_in.headers.part;
-    h = part->elts;
-    for (i = 0; /* void */; i++) {
-        if (i >= part->nelts) {
-            if (part->next == NULL) {
-                break;
-            }
-            part = part->next;
-            h = part->elts;
-            i = 0;
-        }
-        if (vtm_request_header(ctx->conn, (char *) h[i].key.data, h[i].key.len,
-                               (char *) h[i].value.data, h[i].value.len)
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (vtm_request_header(ctx->conn, (char *) h->key.data, h->key.len,
+                               (char *) h->value.data, h->value.len)
             != VTM_OK)
         {
             return NGX_ERROR;

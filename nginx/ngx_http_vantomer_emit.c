@@ -19,17 +19,9 @@ ngx_http_vantomer_clear_headers_out(ngx_http_request_t *r)
     ngx_uint_t i;
 
     part = &r->headers_out.headers.part;
-    h = part->elts;
-    for (i = 0; /* void */; i++) {
-        if (i >= part->nelts) {
-            if (part->next == NULL) {
-                break;
-            }
-            part = part->next;
-            h = part->elts;
-            i = 0;
-        }
-        h[i].hash = 0;
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        h->hash = 0;
     }
     ngx_http_clear_content_length(r);
     ngx_http_clear_accept_ranges(r);

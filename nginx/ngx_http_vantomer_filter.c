@@ -83,23 +83,15 @@ ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *
     }
 
     part = &r->headers_out.headers.part;
-    h = part->elts;
-    for (i = 0; /* void */; i++) {
-        if (i >= part->nelts) {
-            if (part->next == NULL) {
-                break;
-            }
-            part = part->next;
-            h = part->elts;
-            i = 0;
-        }
-        if (h[i].hash == 0 || &h[i] == r->headers_out.content_length
-            || &h[i] == r->headers_out.last_modified)
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (h->hash == 0 || h == r->headers_out.content_length
+            || h == r->headers_out.last_modified)
         {
             continue;
         }
-        if (vtm_response_header(ctx->conn, (char *) h[i].key.data, h[i].key.len,
-                                (char *) h[i].value.data, h[i].value.len)
+        if (vtm_response_header(ctx->conn, (char *) h->key.data, h->key.len,
+                                (char *) h->value.data, h->value.len)
             != VTM_OK)
         {
             return NGX_ERROR;
@@ -117,22 +109,15 @@ ngx_http_vantomer_sets_cookies(ngx_http_request_t *r)
     ngx_uint_t i;
 
     part = &r->headers_out.headers.part;
-    h = part->elts;
-    for (i = 0; /* void */; i++) {
-        if (i >= part->nelts) {
-            if (part->next == NULL) {
-                return 0;
-            }
-            part = part->next;
-            h = part->elts;
-            i = 0;
-        }
-        if (h[i].hash != 0 && h[i].key.len == sizeof("Set-Cookie") - 1
-            && ngx_strncasecmp(h[i].key.data, (u_char *) "Set-Cookie", h[i].key.len) == 0)
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (h->hash != 0 && h->key.len == sizeof("Set-Cookie") - 1
+            && ngx_strncasecmp(h->key.data, (u_char *) "Set-Cookie", h->key.len) == 0)
         {
             return 1;
         }
     }
+    return 0;
 }
 
 /* A subrequest's response is converted for the handset like any other:

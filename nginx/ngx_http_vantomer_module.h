@@ -79,6 +79,22 @@ typedef struct {
     int task_rc; /* what the notification on the pool thread returned */
 } ngx_http_vantomer_ctx_t;
 
+/* The next field of a list of header fields, or NULL at its end:
+ *     part = &list.part; i = 0;
+ *     while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) ... */
+static ngx_inline ngx_table_elt_t *
+ngx_http_vantomer_next_field(ngx_list_part_t **part, ngx_uint_t *i)
+{
+    while (*i >= (*part)->nelts) {
+        if ((*part)->next == NULL) {
+            return NULL;
+        }
+        *part = (*part)->next;
+        *i = 0;
+    }
+    return (ngx_table_elt_t *) (*part)->elts + (*i)++;
+}
+
 extern ngx_module_t ngx_http_vantomer_module;
 /* The modules this worker loaded, by index into the main conf's paths. */
 extern vtm_module **ngx_http_vantomer_modules;

@@ -15,12 +15,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 
 # The archive the system installs Debian from.
-mirror=$(
-  set +o pipefail
-  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
-    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
-      sed 's/\[[^]]*\]//' | awk '{print $2}'; } |
-    grep -v -- '-security' | grep '/debian/\?$' | head -n 1)
+. "$here/scripts/debian-archive.sh"
+mirror=$(debian_archive)
 [ -n "$mirror" ] || { echo "nginx-compat: no Debian archive among the system's apt sources" >&2; exit 1; }
 
 bridge=$build/nginx/libvantomer_nginx_bridge.a

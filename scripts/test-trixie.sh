@@ -13,12 +13,8 @@ root=$build/test-$release/root
 log=$build/test-$release/mmdebstrap.log
 
 [ "$(id -u)" -eq 0 ] || { echo "test-$release: needs root (chroot and mounts)" >&2; exit 1; }
-mirror=$(
-  set +o pipefail
-  { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | awk '{print $2}'
-    grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
-      sed 's/\[[^]]*\]//' | awk '{print $2}'; } |
-    grep -v -- '-security' | grep '/debian/\?$' | head -n 1)
+. "$here/scripts/debian-archive.sh"
+mirror=$(debian_archive)
 [ -n "$mirror" ] || { echo "test-$release: no Debian archive among the system's apt sources" >&2; exit 1; }
 
 rm -rf "$build/test-$release"

@@ -86,22 +86,6 @@ void listChoices(const ProfileList& profiles, const std::vector<std::string>& ag
   }
 }
 
-const char* familyName(EmojiType type) {
-  switch (type) {
-    case EmojiType::Image:
-      return "Image";
-    case EmojiType::Comment:
-      return "Comment";
-    case EmojiType::IMode:
-      return "i-mode";
-    case EmojiType::EZweb:
-      return "EZweb";
-    case EmojiType::JSky:
-      return "J-SKY";
-  }
-  return "?";
-}
-
 using Report = CheckReport;
 
 bool exists(const std::string& path) {
@@ -217,7 +201,7 @@ void checkProfiles(Report& report, const ProfileList& profiles, const InputCoord
       if (p.emojiType == EmojiType::Image) {
         need = "EmojiType Image writes every emoji as an image";
       } else if (!familyHasTexts(emoji, p.emojiType)) {
-        need = std::string("the emoji table has no ") + familyName(p.emojiType) +
+        need = std::string("the emoji table has no ") + emojiTypeName(p.emojiType) +
                " texts, so every emoji needs an image";
       } else {
         for (const auto& [key, icon] : input.accesskeyIcons) {
@@ -225,7 +209,7 @@ void checkProfiles(Report& report, const ProfileList& profiles, const InputCoord
           const int32_t n = static_cast<int32_t>(std::strtol(icon.emoji.c_str(), nullptr, 10));
           if (!emoji.lookup(p.emojiType, n)) {
             need = "the accesskey icon of key \"" + key + "\" (emoji " + icon.emoji + ") has no " +
-                   familyName(p.emojiType) + " text and needs an image";
+                   emojiTypeName(p.emojiType) + " text and needs an image";
             break;
           }
         }

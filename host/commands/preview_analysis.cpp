@@ -35,22 +35,6 @@ constexpr std::string_view kMissing = "vantomer-preview-missing/";
 constexpr std::size_t kMostListed = 12;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-const char* familyName(EmojiType type) {
-  switch (type) {
-    case EmojiType::Image:
-      return "Image";
-    case EmojiType::Comment:
-      return "Comment";
-    case EmojiType::IMode:
-      return "i-mode";
-    case EmojiType::EZweb:
-      return "EZweb";
-    case EmojiType::JSky:
-      return "J-SKY";
-  }
-  return "?";
-}
-
 // One UTF-8 character at pos (a stray byte alone).
 std::size_t characterLength(std::string_view text, std::size_t pos) {
   const unsigned char c = static_cast<unsigned char>(text[pos]);
@@ -175,7 +159,7 @@ void checkEmoji(std::string_view converted, const OutputCoordinator& profile,
                                 " in no family of Emoji.setting (a wrong number?)"});
   for (int n : unknown) asImage.erase(n);
   if (profile.emojiType == EmojiType::Image || asImage.empty()) return;
-  out.push_back({"emoji", std::string("Emoji.setting has no ") + familyName(profile.emojiType) +
+  out.push_back({"emoji", std::string("Emoji.setting has no ") + emojiTypeName(profile.emojiType) +
                               " text for emoji " + joinNumbers(asImage) +
                               ": sent as images of EmojiImgSrc \"" + profile.emojiImgSrc + "\""});
 }
@@ -246,7 +230,7 @@ ProfileChoice PreviewSettings::choose(const std::string& userAgent) const {
     choice.found = true;
     choice.index = i + 1;
     choice.pattern = p.uaPattern;
-    choice.family = familyName(p.emojiType);
+    choice.family = emojiTypeName(p.emojiType);
     choice.emojiType = static_cast<int>(p.emojiType);
     choice.codePage = p.codePage;
     choice.charset = p.charset;

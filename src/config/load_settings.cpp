@@ -182,22 +182,6 @@ class SettingsReader {
     return EmojiType::Image;
   }
 
-  static const char* emojiTypeName(EmojiType type) {
-    switch (type) {
-      case EmojiType::Comment:
-        return "Comment";
-      case EmojiType::IMode:
-        return "i-mode";
-      case EmojiType::EZweb:
-        return "EZweb";
-      case EmojiType::JSky:
-        return "J-SKY";
-      case EmojiType::Image:
-        break;
-    }
-    return "Image";
-  }
-
   // "NewOutputCoordinator[2]/" -> "NewOutputCoordinator".
   static std::string parentOf(const std::string& prefix) {
     std::string parent;

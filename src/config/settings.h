@@ -14,6 +14,23 @@ namespace vantomer {
 // How a profile writes emoji and which handset family it serves.
 enum class EmojiType : int32_t { Image = 0, Comment = 1, IMode = 2, EZweb = 3, JSky = 4 };
 
+// The family as the settings name it ("Image", "i-mode", "EZweb", ...).
+inline const char* emojiTypeName(EmojiType type) {
+  switch (type) {
+    case EmojiType::Comment:
+      return "Comment";
+    case EmojiType::IMode:
+      return "i-mode";
+    case EmojiType::EZweb:
+      return "EZweb";
+    case EmojiType::JSky:
+      return "J-SKY";
+    case EmojiType::Image:
+      break;
+  }
+  return "Image";
+}
+
 // Widths of the fixed buffers, terminator included.
 namespace width {
 inline constexpr std::size_t LocationCorrectBasePathSVName = 128;
