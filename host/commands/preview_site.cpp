@@ -116,6 +116,8 @@ void PreviewSite::stop() {
   // report back to still exists.
   workers_->stop();
   workers_->join();
+  // The upstream connections kept for reuse belong to the I/O context too.
+  recorder_->close();
   if (!acceptor_) return;
   error_code ec;
   acceptor_->close(ec);
