@@ -111,11 +111,16 @@ ngx_http_vantomer_preproc_event_handler(ngx_event_t *ev)
     ctx->preproc_running = 0;
     vtm_conn_threaded(ctx->conn, 0);
 
-    rc = ngx_http_vantomer_after_preproc(r, ctx, ctx->task_rc);
-    if (rc == NGX_DECLINED) {
-        ngx_http_core_run_phases(r);
-    } else if (rc != NGX_DONE) {
-        ngx_http_finalize_request(r, rc);
+    if (c->error) {
+        /* Ended meanwhile: nginx finishes it through its own handler. */
+        r->write_event_handler(r);
+    } else {
+        rc = ngx_http_vantomer_after_preproc(r, ctx, ctx->task_rc);
+        if (rc == NGX_DECLINED) {
+            ngx_http_core_run_phases(r);
+        } else if (rc != NGX_DONE) {
+            ngx_http_finalize_request(r, rc);
+        }
     }
     ngx_http_finalize_request(r, NGX_DONE); /* the reference taken at posting */
     ngx_http_run_posted_requests(c);
