@@ -50,7 +50,7 @@ for proc in /proc/[0-9]*; do
   kill -9 "${proc#/proc/}" 2>/dev/null
 done
 if [ ${#left[@]} -gt 0 ]; then
-  printf 'test-%s: left running: %s\n' "$release" "${left[@]}" >&2
+  for process in "${left[@]}"; do echo "test-$release: left running: $process" >&2; done
   [ $status -ne 0 ] || status=1
 fi
 echo "test-$release: $command in the $release root exited with $status"
