@@ -77,6 +77,10 @@ typedef struct {
     unsigned sets_cookies:1;    /* the held response */
     size_t held_bytes;
     int task_rc; /* what the notification on the pool thread returned */
+#if (NGX_THREADS)
+    ngx_thread_task_t *task; /* the conversion, posted in its turn */
+    ngx_queue_t waiting;
+#endif
 } ngx_http_vantomer_ctx_t;
 
 /* The next field of a list of header fields, or NULL at its end:

@@ -10,6 +10,34 @@
 
 #if (NGX_THREADS)
 
+/* A conversion uses the CPU it waits for: each worker runs one at a time on
+ * the pool and the others wait their turn in order, so that a pool of many
+ * threads (nginx's default has 32) never runs more conversions than there
+ * are workers, which is more than the cores only by choice. */
+static ngx_queue_t ngx_http_vantomer_waiting;
+static ngx_uint_t ngx_http_vantomer_converting;
+
+static void
+ngx_http_vantomer_run_waiting(ngx_thread_pool_t *pool)
+{
+    ngx_http_vantomer_ctx_t *ctx;
+    ngx_thread_task_t *task;
+    ngx_queue_t *q;
+
+    while (ngx_http_vantomer_converting < 2 && !ngx_queue_empty(&ngx_http_vantomer_waiting)) {
+        q = ngx_queue_head(&ngx_http_vantomer_waiting);
+        ngx_queue_remove(q);
+        ctx = ngx_queue_data(q, ngx_http_vantomer_ctx_t, waiting);
+        task = ctx->task;
+        ngx_http_vantomer_converting++;
+        if (ngx_thread_task_post(pool, task) != NGX_OK) {
+            /* No room on the pool: converted here, answered as from it. */
+            task->handler(task->ctx, ctx->request->connection->log);
+            ngx_post_event(&task->event, &ngx_posted_events);
+        }
+    }
+}
+
 static void
 ngx_http_vantomer_thread_handler(void *data, ngx_log_t *log)
 {
@@ -26,6 +54,10 @@ ngx_http_vantomer_thread_event_handler(ngx_event_t *ev)
     ngx_http_vantomer_ctx_t *ctx;
 
     ngx_http_set_log_request(c->log, r);
+    ngx_http_vantomer_converting--;
+    ngx_http_vantomer_run_waiting(
+        ((ngx_http_vantomer_main_conf_t *)
+            ngx_http_get_module_main_conf(r, ngx_http_vantomer_module))->pool);
     r->main->blocked--;
     r->aio = 0;
     r->buffered &= ~NGX_HTTP_VANTOMER_BUFFERED;
@@ -76,15 +108,17 @@ ngx_http_vantomer_end_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ct
     task->event.handler = ngx_http_vantomer_thread_event_handler;
 
     vtm_conn_threaded(ctx->conn, 1);
-    if (ngx_thread_task_post(mcf->pool, task) != NGX_OK) {
-        vtm_conn_threaded(ctx->conn, 0);
-        return NGX_DECLINED;
-    }
+    ctx->task = task;
     ctx->ended = 1;
     ctx->mode = VTM_CONVERTING;
     r->main->blocked++;
     r->aio = 1;
     r->buffered |= NGX_HTTP_VANTOMER_BUFFERED;
+    if (ngx_http_vantomer_waiting.next == NULL) {
+        ngx_queue_init(&ngx_http_vantomer_waiting);
+    }
+    ngx_queue_insert_tail(&ngx_http_vantomer_waiting, &ctx->waiting);
+    ngx_http_vantomer_run_waiting(mcf->pool);
     return NGX_AGAIN;
 }
 

@@ -126,6 +126,8 @@ cat >"$work/nginx/nginx.conf" <<CONF
 load_module $build_abs/nginx/ngx_http_vantomer_module.so;
 load_module $xslt_module;
 worker_processes 2;
+# As docs/nginx.md advises: a pool for conversions with a thread per core.
+thread_pool vantomer threads=2;
 daemon off;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log warn;
@@ -141,6 +143,7 @@ http {
   default_type application/octet-stream;
   sendfile on;
   keepalive_requests 1000000;
+  vantomer_thread_pool vantomer;
   server { listen 127.0.0.1:$nport; root $site; }
   server {
     listen 127.0.0.1:$gport;
