@@ -126,8 +126,9 @@ cat >"$work/nginx/nginx.conf" <<CONF
 load_module $build_abs/nginx/ngx_http_vantomer_module.so;
 load_module $xslt_module;
 worker_processes 2;
-# As docs/nginx.md advises: a pool for conversions with a thread per core.
-thread_pool vantomer threads=2;
+# As docs/nginx.md advises: each worker's pool for conversions has one
+# thread, so that the two workers convert on the two cores.
+thread_pool vantomer threads=1;
 daemon off;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log warn;
