@@ -239,3 +239,32 @@ ngx_http_vantomer_log_failure(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ct
                   ctx && ctx->conn ? vtm_conn_error(ctx->conn) : "out of memory");
 }
 
+ngx_table_elt_t *
+ngx_http_vantomer_push_field(ngx_list_t *list, ngx_pool_t *pool, const char *name,
+    size_t name_len, const char *value, size_t value_len)
+{
+    ngx_table_elt_t *h;
+
+    h = ngx_list_push(list);
+    if (h == NULL) {
+        return NULL;
+    }
+    h->key.len = name_len;
+    h->key.data = ngx_pnalloc(pool, name_len + 1);
+    h->value.len = value_len;
+    h->value.data = ngx_pnalloc(pool, value_len + 1);
+    h->lowcase_key = ngx_pnalloc(pool, name_len + 1);
+    if (h->key.data == NULL || h->value.data == NULL || h->lowcase_key == NULL) {
+        return NULL;
+    }
+    ngx_memcpy(h->key.data, name, name_len);
+    h->key.data[name_len] = '\0';
+    ngx_memcpy(h->value.data, value, value_len);
+    h->value.data[value_len] = '\0';
+    h->hash = ngx_hash_strlow(h->lowcase_key, h->key.data, name_len);
+    h->lowcase_key[name_len] = '\0';
+#if (nginx_version >= 1023000)
+    h->next = NULL;
+#endif
+    return h;
+}

@@ -106,25 +106,12 @@ ngx_http_vantomer_add_header_out(ngx_http_request_t *r, const char *name, size_t
 {
     ngx_table_elt_t *h;
 
-    h = ngx_list_push(&r->headers_out.headers);
+    h = ngx_http_vantomer_push_field(&r->headers_out.headers, r->pool, name, name_len, value,
+                                     value_len);
     if (h == NULL) {
         return NGX_ERROR;
     }
     h->hash = 1;
-    h->key.len = name_len;
-    h->key.data = ngx_pnalloc(r->pool, name_len);
-    h->value.len = value_len;
-    h->value.data = ngx_pnalloc(r->pool, value_len + 1);
-    h->lowcase_key = NULL;
-#if (nginx_version >= 1023000)
-    h->next = NULL;
-#endif
-    if (h->key.data == NULL || h->value.data == NULL) {
-        return NGX_ERROR;
-    }
-    ngx_memcpy(h->key.data, name, name_len);
-    ngx_memcpy(h->value.data, value, value_len);
-    h->value.data[value_len] = '\0';
     return ngx_http_vantomer_link_header_out(r, h);
 }
 

@@ -46,36 +46,6 @@ ngx_http_vantomer_same_value(ngx_table_elt_t *before, ngx_table_elt_t *after)
            && ngx_strncmp(before->value.data, after->value.data, before->value.len) == 0;
 }
 
-static ngx_table_elt_t *
-ngx_http_vantomer_push_header(ngx_http_request_t *r, const char *name, size_t name_len,
-    const char *value, size_t value_len)
-{
-    ngx_table_elt_t *h;
-
-    h = ngx_list_push(&r->headers_in.headers);
-    if (h == NULL) {
-        return NULL;
-    }
-    h->key.len = name_len;
-    h->key.data = ngx_pnalloc(r->pool, name_len + 1);
-    h->value.len = value_len;
-    h->value.data = ngx_pnalloc(r->pool, value_len + 1);
-    h->lowcase_key = ngx_pnalloc(r->pool, name_len + 1);
-    if (h->key.data == NULL || h->value.data == NULL || h->lowcase_key == NULL) {
-        return NULL;
-    }
-    ngx_memcpy(h->key.data, name, name_len);
-    h->key.data[name_len] = '\0';
-    ngx_memcpy(h->value.data, value, value_len);
-    h->value.data[value_len] = '\0';
-    h->hash = ngx_hash_strlow(h->lowcase_key, h->key.data, name_len);
-    h->lowcase_key[name_len] = '\0';
-#if (nginx_version >= 1023000)
-    h->next = NULL;
-#endif
-    return h;
-}
-
 ngx_int_t
 ngx_http_vantomer_apply_headers(ngx_http_request_t *r, vtm_conn *conn)
 {
@@ -100,7 +70,8 @@ ngx_http_vantomer_apply_headers(ngx_http_request_t *r, vtm_conn *conn)
     cmcf = ngx_http_get_module_main_conf(r, ngx_http_core_module);
     for (i = 0; i < n; i++) {
         vtm_request_header_at(conn, i, &name, &name_len, &value, &value_len);
-        h = ngx_http_vantomer_push_header(r, name, name_len, value, value_len);
+        h = ngx_http_vantomer_push_field(&r->headers_in.headers, r->pool, name, name_len, value,
+                                         value_len);
         if (h == NULL) {
             return NGX_HTTP_INTERNAL_SERVER_ERROR;
         }

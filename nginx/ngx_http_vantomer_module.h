@@ -116,6 +116,10 @@ ngx_http_vantomer_ctx_t *ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm
 /* Hands the request head to the filter connection. */
 ngx_int_t ngx_http_vantomer_begin(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
     ngx_str_t *url);
+/* A header field pushed onto list, its name, value and lower-case name
+ * copied into pool, its hash set. */
+ngx_table_elt_t *ngx_http_vantomer_push_field(ngx_list_t *list, ngx_pool_t *pool,
+    const char *name, size_t name_len, const char *value, size_t value_len);
 void ngx_http_vantomer_log_failure(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx,
     const char *step);
 
