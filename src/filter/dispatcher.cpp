@@ -1,6 +1,7 @@
 #include "filter/dispatcher.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <new>
 #include <string>
@@ -23,7 +24,8 @@ constexpr std::size_t kTrimAfterHeldBytes = 512 * 1024;
 // now carries them and the key header.
 bool restoreFromUrl(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
                     HTTP_FILTER_PREPROC_HEADERS* headers) {
-  const auto url = getHeader(pfc, headers, "url");
+  std::array<char, kHostBuffer> buffer;
+  const auto url = readHeader(pfc, headers->GetHeader, "url", buffer);
   if (!url) return false;
 
   const FilterSettings& settings = filter.settings();
@@ -36,11 +38,11 @@ bool restoreFromUrl(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
   // Overlapping marks (the right one starting inside the left one) give the
   // empty key; the cut still spans both marks.
   const std::size_t keyStart = left + markL.size();
-  const std::string key =
-      right > keyStart ? url->substr(keyStart, right - keyStart) : std::string();
-  std::string shortened = url->substr(0, left);
+  const std::string key(right > keyStart ? url->substr(keyStart, right - keyStart)
+                                         : std::string_view());
+  std::string shortened(url->substr(0, left));
   const std::size_t cutEnd = right + markR.size();
-  if (cutEnd < url->size()) shortened.append(*url, cutEnd, std::string::npos);
+  if (cutEnd < url->size()) shortened.append(url->substr(cutEnd));
 
   setHeader(pfc, headers, "url", shortened);
   const RequestFacts request = readRestoreFacts(pfc, headers);
@@ -59,7 +61,8 @@ void onPreprocHeaders(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
   // one taken from the URL: a client that sent its own could choose its key
   // and write into another handset's entry.
   const FilterSettings& settings = filter.settings();
-  if (!getServerVariable(pfc, settings.cookieStockKey)) return;
+  // A value too long to read is cleared all the same.
+  if (!hasServerVariable(pfc, settings.cookieStockKey.c_str())) return;
   setHeader(pfc, headers, settings.cookieStockKeyRaw, std::string());
   // Hosts that map "_" like "-" give the twin name the same variable.
   std::string twin = settings.cookieStockKeyRaw;
@@ -75,23 +78,31 @@ void destroyContext(HTTP_FILTER_CONTEXT* pfc) {
   pfc->pFilterContext = nullptr;
 }
 
+// Whether the response is a page the filter converts: a held type with a body.
+bool holdsResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_RESPONSE* response) {
+  std::array<char, kHostBuffer> buffer;
+  const auto value = readHeader(pfc, response->GetHeader, "Content-Type:", buffer);
+  if (!value || !text::iequals(ContentType::mediaTypeOf(*value), filter.input().contentType))
+    return false;
+  // Responses without a body by definition pass untouched: a converted head
+  // would announce the length of the error page or of a body never sent.
+  return !isFinalWithoutBody(static_cast<int32_t>(response->HttpStatus)) &&
+         serverVariableOrEmpty(pfc, "REQUEST_METHOD") != "HEAD";
+}
+
 void onSendResponse(Filter& filter, HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_SEND_RESPONSE* response) {
   // A context still here belongs to a response of this request that never
   // reached its end; its captured bytes must not be lost to a leak.
   destroyContext(pfc);
-  const auto value = getHeader(pfc, response, "Content-Type:");
-  if (!value) return;
-  ContentType contentType;
-  contentType.parse(*value);
-  if (!text::iequals(contentType.mediaType, filter.input().contentType)) return;
-  // Responses without a body by definition pass untouched: a converted head
-  // would announce the length of the error page or of a body never sent.
-  if (isFinalWithoutBody(static_cast<int32_t>(response->HttpStatus)) ||
-      serverVariableOrEmpty(pfc, "REQUEST_METHOD") == "HEAD")
-    return;
-
-  void* memory = pfc->AllocMem ? pfc->AllocMem(pfc, sizeof(RequestContext), 0) : nullptr;
-  pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
+  if (holdsResponse(filter, pfc, response)) {
+    void* memory = pfc->AllocMem ? pfc->AllocMem(pfc, sizeof(RequestContext), 0) : nullptr;
+    pfc->pFilterContext = memory ? new (memory) RequestContext() : nullptr;
+  }
+  // Nothing more of a response passed untouched concerns the filter: a host
+  // that can skips its blocks and its end.
+  if (!pfc->pFilterContext && pfc->ServerSupportFunction)
+    pfc->ServerSupportFunction(pfc, SF_REQ_DISABLE_NOTIFICATIONS, nullptr,
+                               SF_NOTIFY_SEND_RAW_DATA | SF_NOTIFY_END_OF_REQUEST, 0);
 }
 
 // Sends the response made in place of the page, and says why in the log.

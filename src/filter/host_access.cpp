@@ -1,7 +1,9 @@
 #include "filter/host_access.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "platform/text.h"
@@ -9,22 +11,31 @@
 namespace vantomer {
 namespace {
 
-// Runs read on a zero-filled buffer of bufferSize bytes and gives its text.
-// The sizes in use fit on the stack: these reads happen on every request.
+// Runs read on buffer and gives the text the host says it wrote: a host
+// that leaves out the NUL or claims more than the buffer is read no further.
+// Nothing is allocated or cleared first: these reads happen on every request.
+template <typename Read>
+std::optional<std::string_view> readInto(std::span<char> buffer, Read read) {
+  if (buffer.empty()) return std::nullopt;
+  buffer[0] = '\0';
+  DWORD size = static_cast<DWORD>(buffer.size());
+  if (!read(buffer.data(), &size)) return std::nullopt;
+  const std::size_t written = std::min<std::size_t>(size, buffer.size());
+  return std::string_view(buffer.data(), ::strnlen(buffer.data(), written));
+}
+
 template <typename Read>
 std::optional<std::string> readValue(std::size_t bufferSize, Read read) {
   std::array<char, kBasePathBuffer> local;
   std::vector<char> large;
-  char* buffer = local.data();
+  std::span<char> buffer(local.data(), std::min(bufferSize, local.size()));
   if (bufferSize > local.size()) {
     large.resize(bufferSize);
-    buffer = large.data();
+    buffer = large;
   }
-  std::memset(buffer, 0, bufferSize);
-  DWORD size = static_cast<DWORD>(bufferSize);
-  if (!read(buffer, &size)) return std::nullopt;
-  buffer[bufferSize - 1] = '\0';  // a host that overfills must not make us read past the end
-  return std::string(buffer);
+  const auto value = readInto(buffer, read);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 }  // namespace
@@ -47,6 +58,31 @@ std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPR
   if (!record || !record->GetHeader || bufferSize == 0) return std::nullopt;
   return readValue(bufferSize, [&](char* buffer, DWORD* size) {
     return record->GetHeader(pfc, const_cast<char*>(name.c_str()), buffer, size) != FALSE;
+  });
+}
+
+std::optional<std::string_view> readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name,
+                                                   std::span<char> buffer) {
+  if (!pfc || !pfc->GetServerVariable) return std::nullopt;
+  return readInto(buffer, [&](char* out, DWORD* size) {
+    return pfc->GetServerVariable(pfc, const_cast<char*>(name), out, size) != FALSE;
+  });
+}
+
+bool hasServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name) {
+  if (!pfc || !pfc->GetServerVariable) return false;
+  char probe[1];
+  DWORD size = sizeof probe;
+  // Present when it fits, or when the host asks for a larger buffer.
+  return pfc->GetServerVariable(pfc, const_cast<char*>(name), probe, &size) != FALSE ||
+         size > sizeof probe;
+}
+
+std::optional<std::string_view> readHeader(HTTP_FILTER_CONTEXT* pfc, GetHeaderFn getHeader,
+                                           const char* name, std::span<char> buffer) {
+  if (!getHeader) return std::nullopt;
+  return readInto(buffer, [&](char* out, DWORD* size) {
+    return getHeader(pfc, const_cast<char*>(name), out, size) != FALSE;
   });
 }
 

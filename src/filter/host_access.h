@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "config/settings.h"
 #include "http/request_facts.h"
@@ -24,6 +26,15 @@ std::string serverVariableOrEmpty(HTTP_FILTER_CONTEXT* pfc, const std::string& n
                                   std::size_t bufferSize = kHostBuffer);
 std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
                                      const std::string& name, std::size_t bufferSize = kHostBuffer);
+// The same reads into the caller's buffer, for the checks every request
+// makes: the view is valid while the buffer is.
+using GetHeaderFn = BOOL (*)(HTTP_FILTER_CONTEXT*, LPSTR, LPVOID, LPDWORD);
+std::optional<std::string_view> readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name,
+                                                   std::span<char> buffer);
+std::optional<std::string_view> readHeader(HTTP_FILTER_CONTEXT* pfc, GetHeaderFn getHeader,
+                                           const char* name, std::span<char> buffer);
+// Whether the variable exists, whatever its length.
+bool hasServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name);
 bool setHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
                const std::string& name, const std::string& value);
 // Whether "HTTPS" reads as "on" in any letter case.

@@ -2,18 +2,22 @@
 
 namespace vantomer {
 
+std::string_view ContentType::mediaTypeOf(std::string_view value) {
+  // The value is a C string to this parser: nothing after a NUL counts.
+  value = value.substr(0, value.find('\0'));
+  const std::size_t pos = value.find_first_not_of(' ');
+  if (pos == std::string_view::npos) return {};
+  return value.substr(pos, value.find(';', pos) - pos);
+}
+
 void ContentType::parse(std::string_view value) {
   mediaType.clear();
   parameters.clear();
-  // The value is a C string to this parser: nothing after a NUL counts.
   value = value.substr(0, value.find('\0'));
 
-  std::size_t pos = value.find_first_not_of(' ');
+  mediaType.assign(mediaTypeOf(value));
+  std::size_t pos = value.find(';', value.find_first_not_of(' '));
   if (pos == std::string_view::npos) return;
-  std::size_t end = value.find(';', pos);
-  if (end == std::string_view::npos) end = value.size();
-  mediaType.assign(value.substr(pos, end - pos));
-  pos = end;
 
   while (pos < value.size() && value[pos] == ';') {
     ++pos;

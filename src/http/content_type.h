@@ -15,6 +15,8 @@ struct ContentType {
   std::map<std::string, std::string, text::ILess> parameters;
 
   void parse(std::string_view value);
+  // The media type parse would find, without the parameters.
+  static std::string_view mediaTypeOf(std::string_view value);
   std::string format() const;
 };
 
