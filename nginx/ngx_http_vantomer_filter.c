@@ -221,6 +221,7 @@ ngx_http_vantomer_header_filter(ngx_http_request_t *r)
     switch (rc) {
     case VTM_HEAD_UNTOUCHED:
         ctx->mode = VTM_PASS;
+        ctx->raw_data = vtm_conn_wants_raw_data(ctx->conn) ? 1 : 0;
         return ngx_http_vantomer_next_header_filter(r);
     case VTM_HEAD_TAKEN:
         ctx->mode = VTM_HELD;

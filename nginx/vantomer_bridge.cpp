@@ -288,23 +288,33 @@ int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const
 int vtm_send_response(vtm_conn* conn) {
   int result = VTM_HEAD_TAKEN;
   const int rc = guarded(conn, [&] {
+    FilterConnection& filter = *conn->connection;
     conn->response.headers.resize(conn->responseFields);
-    conn->response.format();
     conn->output.clear();
-    conn->connection->sendResponse(conn->response);
-    if (conn->connection->requestFinished()) {
+    filter.sendResponse(conn->response);
+    if (filter.requestFinished()) {
       result = VTM_FINISHED;
       return;
     }
-    conn->connection->sendRawData(conn->response.raw);
-    if (conn->connection->requestFinished()) {
+    // A head the filter neither changed nor asks to see goes on as nginx has it.
+    if (!filter.responseHeadChanged() && !filter.wantsRawData()) {
+      result = VTM_HEAD_UNTOUCHED;
+      return;
+    }
+    if (!filter.responseHeadChanged()) conn->response.format();
+    filter.sendRawData(conn->response.raw);
+    if (filter.requestFinished()) {
       result = VTM_FINISHED;
-    } else if (!conn->connection->responseHeadChanged() && conn->output == conn->response.raw) {
+    } else if (!filter.responseHeadChanged() && conn->output == conn->response.raw) {
       conn->output.clear();
       result = VTM_HEAD_UNTOUCHED;
     }
   });
   return rc == VTM_OK ? result : rc;
+}
+
+int vtm_conn_wants_raw_data(const vtm_conn* conn) {
+  return conn->connection->wantsRawData() ? 1 : 0;
 }
 
 int vtm_raw_data(vtm_conn* conn, const char* data, size_t len) {

@@ -69,6 +69,8 @@ int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const
  * that went on are the head unchanged (VTM_HEAD_UNTOUCHED), or the filter
  * took or changed them (VTM_HEAD_TAKEN), or ended the request. */
 int vtm_send_response(vtm_conn* conn);
+/* Whether the blocks of this response still go to the filter as raw data. */
+int vtm_conn_wants_raw_data(const vtm_conn* conn);
 /* One block of the body as raw data; what the filter lets go on is appended
  * to the output. VTM_FINISHED when the filter ended the request. */
 int vtm_raw_data(vtm_conn* conn, const char* data, size_t len);

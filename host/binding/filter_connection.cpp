@@ -174,7 +174,8 @@ FilterConnection* FilterConnection::self(HTTP_FILTER_CONTEXT* pfc) {
 }
 
 DWORD FilterConnection::notify(DWORD notification, void* record) {
-  if (!module_.wants(notification, info_.secure)) return SF_STATUS_REQ_NEXT_NOTIFICATION;
+  if ((notification & disabled_) || !module_.wants(notification, info_.secure))
+    return SF_STATUS_REQ_NEXT_NOTIFICATION;
   const DWORD status = module_.httpFilterProc(&context_, notification, record);
   if (hooks_.statuses) hooks_.statuses->push_back(status);
   if (status == static_cast<DWORD>(SF_STATUS_REQ_FINISHED) ||
@@ -195,6 +196,7 @@ void FilterConnection::beginRequest(RequestHead& request) {
   responseChanged_ = false;
   headSent_ = false;
   addedResponseHeaders_.clear();
+  disabled_ = 0;
   finished_ = false;
   closeRequested_ = false;
   discard_ = false;
@@ -220,8 +222,17 @@ DWORD FilterConnection::sendResponse(ResponseHead& head) {
 
 void FilterConnection::sendRawData(std::string_view block) { rawData(block); }
 
+bool FilterConnection::wantsRawData() const {
+  return !(disabled_ & SF_NOTIFY_SEND_RAW_DATA) &&
+         module_.wants(SF_NOTIFY_SEND_RAW_DATA, info_.secure);
+}
+
 void FilterConnection::rawData(std::string_view block) {
   if (block.empty()) return;
+  if (!wantsRawData()) {
+    if (!discard_ && !clientGone_ && !sink_(block)) clientGone_ = true;
+    return;
+  }
   // The filter may change the block in place: it gets a copy, in a buffer
   // kept per nesting level so that requests do not allocate one each.
   std::string& buffer = rawBuffers_[static_cast<std::size_t>(rawDepth_)];
@@ -356,8 +367,16 @@ void* FilterConnection::allocMem(HTTP_FILTER_CONTEXT* pfc, DWORD size, DWORD) {
   return c->memory_.allocate(size);
 }
 
-BOOL FilterConnection::serverSupportFunction(HTTP_FILTER_CONTEXT*, enum SF_REQ_TYPE, PVOID,
-                                             ULONG_PTR, ULONG_PTR) {
+// Of the support functions only the one a filter uses to say that the rest
+// of a request does not concern it: the host then skips those notifications.
+BOOL FilterConnection::serverSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE request,
+                                             PVOID, ULONG_PTR flags, ULONG_PTR) {
+  FilterConnection* c = self(pfc);
+  if (c && c->request_ && request == SF_REQ_DISABLE_NOTIFICATIONS) {
+    c->disabled_ |= static_cast<DWORD>(flags) &
+                    (SF_NOTIFY_SEND_RESPONSE | SF_NOTIFY_SEND_RAW_DATA | SF_NOTIFY_END_OF_REQUEST);
+    return TRUE;
+  }
   errno = ENOSYS;
   return FALSE;
 }

@@ -72,6 +72,9 @@ class FilterConnection {
   bool urlChanged() const { return urlChanged_; }
   bool requestHeadersChanged() const { return requestHeadersChanged_; }
   bool responseHeadChanged() const { return responseChanged_; }
+  // Whether blocks for the client still go through the filter: it may turn
+  // raw data off for the rest of a request (SF_REQ_DISABLE_NOTIFICATIONS).
+  bool wantsRawData() const;
   // The filter ended the request (SF_STATUS_REQ_FINISHED and friends).
   bool requestFinished() const { return finished_; }
   // The filter asked that the connection be closed after this request.
@@ -128,6 +131,7 @@ class FilterConnection {
   RequestMemory memory_;
   int rawDepth_ = 0;
   std::vector<std::string> rawBuffers_;
+  DWORD disabled_ = 0;  // notifications the filter turned off for this request
   bool finished_ = false;
   bool closeRequested_ = false;
   bool discard_ = false;
