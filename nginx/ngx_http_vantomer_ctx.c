@@ -195,6 +195,26 @@ ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module)
     return ctx;
 }
 
+/* The request's header fields, read where nginx keeps them. */
+static void
+ngx_http_vantomer_request_fields(void *data, vtm_field_fn field, void *visitor)
+{
+    ngx_http_request_t *r = data;
+    ngx_list_part_t *part;
+    ngx_table_elt_t *h;
+    ngx_uint_t i;
+
+    part = &r->headers_in.headers.part;
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (!field(visitor, (char *) h->key.data, h->key.len, (char *) h->value.data,
+                   h->value.len))
+        {
+            return;
+        }
+    }
+}
+
 /* The method, URL and headers as the client sent them. A HEAD request is
  * shown as GET, so that it gets the head GET would get; where nothing will
  * send the body (an upstream that answers HEAD), the header filter says
@@ -202,10 +222,7 @@ ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module)
 ngx_int_t
 ngx_http_vantomer_begin(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, ngx_str_t *url)
 {
-    ngx_list_part_t *part;
-    ngx_table_elt_t *h;
     ngx_str_t method;
-    ngx_uint_t i;
 
     method = r->method_name;
     if (r->method == NGX_HTTP_HEAD) {
@@ -218,16 +235,7 @@ ngx_http_vantomer_begin(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx, ngx
     {
         return NGX_ERROR;
     }
-    part = &r->headers_in.headers.part;
-    i = 0;
-    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
-        if (vtm_request_header(ctx->conn, (char *) h->key.data, h->key.len,
-                               (char *) h->value.data, h->value.len)
-            != VTM_OK)
-        {
-            return NGX_ERROR;
-        }
-    }
+    vtm_request_fields(ctx->conn, ngx_http_vantomer_request_fields, r);
     return NGX_OK;
 }
 

@@ -4,68 +4,99 @@
 
 #include "ngx_http_vantomer_module.h"
 
-#define vtm_describe(ctx, name, value)                                                 \
-    (vtm_response_header((ctx)->conn, name, sizeof(name) - 1, (char *) (value)->data, \
-                         (value)->len)                                                 \
-     == VTM_OK)
-
+/* Content-Type with its charset, Content-Length and Last-Modified as header
+ * fields, from where nginx keeps them apart. */
 static ngx_int_t
 ngx_http_vantomer_describe_fields(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
 {
     ngx_http_vantomer_conn_t *vc = ctx->vc;
-    ngx_str_t v;
-    u_char length[NGX_OFF_T_LEN], modified[sizeof("Mon, 28 Sep 1970 06:00:00 GMT")];
+    off_t n;
+    u_char *p;
 
-    if (r->headers_out.content_type.len) {
-        v = r->headers_out.content_type;
-        if (r->headers_out.charset.len) {
-            v.len = r->headers_out.content_type.len + sizeof("; charset=") - 1
-                    + r->headers_out.charset.len;
-            v.data = ngx_pnalloc(r->pool, v.len);
-            if (v.data == NULL) {
-                return NGX_ERROR;
-            }
-            ngx_sprintf(v.data, "%V; charset=%V", &r->headers_out.content_type,
-                        &r->headers_out.charset);
-        }
-        if (!vtm_describe(ctx, "Content-Type", &v)) {
+    ctx->type = r->headers_out.content_type;
+    if (ctx->type.len && r->headers_out.charset.len) {
+        ctx->type.len += sizeof("; charset=") - 1 + r->headers_out.charset.len;
+        ctx->type.data = ngx_pnalloc(r->pool, ctx->type.len);
+        if (ctx->type.data == NULL) {
             return NGX_ERROR;
         }
+        ngx_sprintf(ctx->type.data, "%V; charset=%V", &r->headers_out.content_type,
+                    &r->headers_out.charset);
     }
+    ngx_str_null(&ctx->length);
     if (r->headers_out.content_length_n >= 0) {
-        v.data = length;
-        v.len = ngx_sprintf(length, "%O", r->headers_out.content_length_n) - length;
-        if (!vtm_describe(ctx, "Content-Length", &v)) {
-            return NGX_ERROR;
-        }
+        p = ctx->length_text + NGX_OFF_T_LEN;
+        n = r->headers_out.content_length_n;
+        do {
+            *--p = (u_char) ('0' + n % 10);
+            n /= 10;
+        } while (n);
+        ctx->length.data = p;
+        ctx->length.len = ctx->length_text + NGX_OFF_T_LEN - p;
     }
+    ngx_str_null(&ctx->modified);
     if (r->headers_out.last_modified_time != -1) {
         if (vc == NULL) {
-            v.data = modified;
-            v.len = ngx_http_time(modified, r->headers_out.last_modified_time) - modified;
+            ctx->modified.data = ngx_pnalloc(r->pool, sizeof("Mon, 28 Sep 1970 06:00:00 GMT"));
+            if (ctx->modified.data == NULL) {
+                return NGX_ERROR;
+            }
+            ctx->modified.len = ngx_http_time(ctx->modified.data,
+                                              r->headers_out.last_modified_time)
+                                - ctx->modified.data;
         } else {
             if (vc->modified_len == 0 || vc->modified != r->headers_out.last_modified_time) {
                 vc->modified = r->headers_out.last_modified_time;
                 vc->modified_len = ngx_http_time(vc->modified_text, vc->modified)
                                    - vc->modified_text;
             }
-            v.data = vc->modified_text;
-            v.len = vc->modified_len;
-        }
-        if (!vtm_describe(ctx, "Last-Modified", &v)) {
-            return NGX_ERROR;
+            ctx->modified.data = vc->modified_text;
+            ctx->modified.len = vc->modified_len;
         }
     }
     return NGX_OK;
+}
+
+#define vtm_field(field, visitor, name, value)                                          \
+    ((value)->len == 0                                                                   \
+     || field(visitor, name, sizeof(name) - 1, (char *) (value)->data, (value)->len))
+
+/* The response's header fields as a client would receive them. */
+static void
+ngx_http_vantomer_response_fields(void *data, vtm_field_fn field, void *visitor)
+{
+    ngx_http_vantomer_ctx_t *ctx = data;
+    ngx_http_request_t *r = ctx->request;
+    ngx_list_part_t *part;
+    ngx_table_elt_t *h;
+    ngx_uint_t i;
+
+    if (!vtm_field(field, visitor, "Content-Type", &ctx->type)
+        || !vtm_field(field, visitor, "Content-Length", &ctx->length)
+        || !vtm_field(field, visitor, "Last-Modified", &ctx->modified))
+    {
+        return;
+    }
+    part = &r->headers_out.headers.part;
+    i = 0;
+    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (h->hash == 0 || h == r->headers_out.content_length
+            || h == r->headers_out.last_modified)
+        {
+            continue;
+        }
+        if (!field(visitor, (char *) h->key.data, h->key.len, (char *) h->value.data,
+                   h->value.len))
+        {
+            return;
+        }
+    }
 }
 
 /* The response head as the raw bytes a client would receive. */
 static ngx_int_t
 ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
 {
-    ngx_list_part_t *part;
-    ngx_table_elt_t *h;
-    ngx_uint_t i;
     ngx_str_t reason;
 
     ngx_str_null(&reason);
@@ -81,22 +112,7 @@ ngx_http_vantomer_describe_head(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *
     {
         return NGX_ERROR;
     }
-
-    part = &r->headers_out.headers.part;
-    i = 0;
-    while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
-        if (h->hash == 0 || h == r->headers_out.content_length
-            || h == r->headers_out.last_modified)
-        {
-            continue;
-        }
-        if (vtm_response_header(ctx->conn, (char *) h->key.data, h->key.len,
-                                (char *) h->value.data, h->value.len)
-            != VTM_OK)
-        {
-            return NGX_ERROR;
-        }
-    }
+    vtm_response_fields(ctx->conn, ngx_http_vantomer_response_fields, ctx);
     return NGX_OK;
 }
 

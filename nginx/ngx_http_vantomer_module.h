@@ -76,6 +76,11 @@ typedef struct {
     unsigned needs_stock:1;     /* a key in the URL */
     unsigned sets_cookies:1;    /* the held response */
     size_t held_bytes;
+    /* The response's fields nginx keeps apart, as the filter reads them. */
+    ngx_str_t type;
+    ngx_str_t length;
+    ngx_str_t modified;
+    u_char length_text[NGX_OFF_T_LEN];
     int task_rc; /* what the notification on the pool thread returned */
 #if (NGX_THREADS)
     ngx_thread_task_t *task; /* the conversion, posted in its turn */

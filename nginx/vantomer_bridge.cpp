@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -28,15 +29,53 @@ struct vtm_module {
   std::vector<std::string> variableNames;
 };
 
+namespace {
+
+std::string_view view(const char* data, std::size_t len) {
+  return len ? std::string_view(data, len) : std::string_view();
+}
+
+// A head's fields as nginx keeps them, through the module's visitor. What
+// the binding's visitor throws is carried across the C frames, not through.
+class HostFields final : public FieldSource {
+ public:
+  vtm_fields_fn fields = nullptr;
+  void* data = nullptr;
+
+  void forEach(Visit visit, void* state) const override {
+    struct Relay {
+      Visit visit;
+      void* state;
+      std::exception_ptr failure;
+    } relay{visit, state, nullptr};
+    fields(
+        data,
+        [](void* to, const char* name, std::size_t name_len, const char* value,
+           std::size_t value_len) -> int {
+          auto* r = static_cast<Relay*>(to);
+          try {
+            r->visit(r->state, view(name, name_len), view(value, value_len));
+            return 1;
+          } catch (...) {
+            r->failure = std::current_exception();
+            return 0;
+          }
+        },
+        &relay);
+    if (relay.failure) std::rethrow_exception(relay.failure);
+  }
+};
+
+}  // namespace
+
 struct vtm_conn {
   vtm_module* module = nullptr;
   std::unique_ptr<FilterConnection> connection;
-  // Refilled in place for every request of the connection (refillHeader);
-  // the counts say how many fields the current one has.
+  // The fields stay nginx's (the sources) until the filter changes them.
   RequestHead request;
-  std::size_t requestFields = 0;
+  HostFields requestSource;
   ResponseHead response;
-  std::size_t responseFields = 0;
+  HostFields responseSource;
   std::string output;
   RawResponse parsed;
   bool active = false;
@@ -53,10 +92,6 @@ namespace {
 
 void setError(char* error, std::size_t size, const std::string& message) {
   if (error && size) std::snprintf(error, size, "%s", message.c_str());
-}
-
-std::string_view view(const char* data, std::size_t len) {
-  return len ? std::string_view(data, len) : std::string_view();
 }
 
 // Runs a step of the exchange; a failure becomes VTM_ERROR with its reason
@@ -211,7 +246,9 @@ int vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, con
   if (conn->active) vtm_request_end(conn, 1);
   return guarded(conn, [&] {
     // Overwritten, not replaced: the buffers of the last request are reused.
-    conn->requestFields = 0;
+    conn->request.headers.clear();
+    conn->request.source = nullptr;
+    conn->response.source = nullptr;
     copyText(conn->request.method, view(method, method_len));
     copyText(conn->request.url, view(url, url_len));
     copyText(conn->request.version, view(version, version_len));
@@ -228,20 +265,14 @@ int vtm_request_method(vtm_conn* conn, const char* method, size_t method_len) {
   return guarded(conn, [&] { copyText(conn->request.method, view(method, method_len)); });
 }
 
-int vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                       size_t value_len) {
-  return guarded(conn, [&] {
-    refillHeader(conn->request.headers, conn->requestFields, view(name, name_len),
-                 view(value, value_len));
-    ++conn->requestFields;
-  });
+void vtm_request_fields(vtm_conn* conn, vtm_fields_fn fields, void* data) {
+  conn->requestSource.fields = fields;
+  conn->requestSource.data = data;
+  conn->request.source = &conn->requestSource;
 }
 
 int vtm_preproc_headers(vtm_conn* conn) {
-  const int rc = guarded(conn, [&] {
-    conn->request.headers.resize(conn->requestFields);
-    conn->connection->preprocHeaders();
-  });
+  const int rc = guarded(conn, [&] { conn->connection->preprocHeaders(); });
   if (rc != VTM_OK) return rc;
   return conn->connection->requestFinished() ? VTM_FINISHED : VTM_OK;
 }
@@ -256,7 +287,10 @@ int vtm_request_headers_changed(vtm_conn* conn) {
   return conn->connection->requestHeadersChanged() ? 1 : 0;
 }
 
-size_t vtm_request_header_count(vtm_conn* conn) { return conn->request.headers.size(); }
+// Read once the headers changed: the filter's copy by then.
+size_t vtm_request_header_count(vtm_conn* conn) {
+  return conn->request.source ? 0 : conn->request.headers.size();
+}
 
 void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* name_len,
                            const char** value, size_t* value_len) {
@@ -269,27 +303,24 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
 
 int vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len) {
   return guarded(conn, [&] {
-    conn->responseFields = 0;
+    conn->response.headers.clear();
+    conn->response.source = nullptr;
     copyText(conn->response.version, "HTTP/1.1");
     conn->response.status = static_cast<int>(status);
     copyText(conn->response.reason, view(reason, reason_len));
   });
 }
 
-int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                        size_t value_len) {
-  return guarded(conn, [&] {
-    refillHeader(conn->response.headers, conn->responseFields, view(name, name_len),
-                 view(value, value_len));
-    ++conn->responseFields;
-  });
+void vtm_response_fields(vtm_conn* conn, vtm_fields_fn fields, void* data) {
+  conn->responseSource.fields = fields;
+  conn->responseSource.data = data;
+  conn->response.source = &conn->responseSource;
 }
 
 int vtm_send_response(vtm_conn* conn) {
   int result = VTM_HEAD_TAKEN;
   const int rc = guarded(conn, [&] {
     FilterConnection& filter = *conn->connection;
-    conn->response.headers.resize(conn->responseFields);
     conn->output.clear();
     filter.sendResponse(conn->response);
     if (filter.requestFinished()) {
@@ -343,6 +374,9 @@ void vtm_request_end(vtm_conn* conn, int aborted) {
   }
   conn->active = false;
   conn->variables = nullptr;
+  // nginx's lists go with the request.
+  conn->request.source = nullptr;
+  conn->response.source = nullptr;
 }
 
 void vtm_output(vtm_conn* conn, const char** data, size_t* len) {
@@ -379,6 +413,8 @@ int vtm_conn_prefetch(vtm_conn* conn) {
       std::lock_guard<std::mutex> lock(conn->module->namesLock);
       names = conn->module->variableNames;
     }
+    conn->request.ownHeaders();
+    conn->response.ownHeaders();
     conn->prefetched.clear();
     for (const std::string& name : names) {
       const char* value = nullptr;

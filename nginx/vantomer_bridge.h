@@ -30,6 +30,12 @@ typedef struct {
 typedef int (*vtm_variable_fn)(void* data, const char* name, size_t name_len, const char** value,
                                size_t* value_len);
 
+/* Receives one header field of a head nginx keeps; returns 0 to stop. */
+typedef int (*vtm_field_fn)(void* visitor, const char* name, size_t name_len, const char* value,
+                            size_t value_len);
+/* Hands every field of such a head to field, in order, until it returns 0. */
+typedef void (*vtm_fields_fn)(void* data, vtm_field_fn field, void* visitor);
+
 /* Whether the module loads and GetFilterVersion accepts (tried in a child
  * process, so that nothing of the filter stays in the caller). */
 int vtm_module_check(const char* path, char* error, size_t error_size);
@@ -49,12 +55,14 @@ int vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, con
                       vtm_variable_fn variables, void* data);
 /* The method the filter reads from now on. */
 int vtm_request_method(vtm_conn* conn, const char* method, size_t method_len);
-int vtm_request_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                       size_t value_len);
+/* The request's fields, read where nginx keeps them until the filter
+ * changes one (data must outlive the request). */
+void vtm_request_fields(vtm_conn* conn, vtm_fields_fn fields, void* data);
 /* The request-header notification: VTM_FINISHED when the filter ended the
  * request (what it wrote is in the output). */
 int vtm_preproc_headers(vtm_conn* conn);
-/* After it: the URL as the filter left it, whether it changed, the headers. */
+/* After it: the URL as the filter left it, whether it changed, the headers
+ * (the filter's own copy, once they changed). */
 int vtm_request_url(vtm_conn* conn, const char** url, size_t* len);
 int vtm_request_headers_changed(vtm_conn* conn);
 size_t vtm_request_header_count(vtm_conn* conn);
@@ -63,8 +71,7 @@ void vtm_request_header_at(vtm_conn* conn, size_t i, const char** name, size_t* 
 
 /* The response head as the application left it. */
 int vtm_response_begin(vtm_conn* conn, unsigned status, const char* reason, size_t reason_len);
-int vtm_response_header(vtm_conn* conn, const char* name, size_t name_len, const char* value,
-                        size_t value_len);
+void vtm_response_fields(vtm_conn* conn, vtm_fields_fn fields, void* data);
 /* The response notification and the head as raw data: whether the bytes
  * that went on are the head unchanged (VTM_HEAD_UNTOUCHED), or the filter
  * took or changed them (VTM_HEAD_TAKEN), or ended the request. */
@@ -89,8 +96,9 @@ const char* vtm_conn_error(const vtm_conn* conn);
 
 /* A notification may run on a pool thread, where the host's own variables
  * cannot be read: vtm_conn_prefetch reads on the event loop every host
- * variable the filter has asked for so far in this process, and while
- * vtm_conn_threaded is on the filter gets those values (and no others). */
+ * variable the filter has asked for so far in this process, and copies the
+ * header fields out of nginx's lists; while vtm_conn_threaded is on the
+ * filter gets those values (and no others). */
 int vtm_conn_prefetch(vtm_conn* conn);
 void vtm_conn_threaded(vtm_conn* conn, int threaded);
 size_t vtm_output_header_count(vtm_conn* conn);

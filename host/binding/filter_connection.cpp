@@ -275,7 +275,7 @@ void FilterConnection::applyAddedResponseHeaders() {
       std::string_view value = line.substr(colon + 1);
       while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
         value.remove_prefix(1);
-      response_->headers.push_back({std::string(line.substr(0, colon)), std::string(value)});
+      response_->ownHeaders().push_back({std::string(line.substr(0, colon)), std::string(value)});
       responseChanged_ = true;
     }
     if (lf == std::string_view::npos) break;
@@ -294,7 +294,7 @@ bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view v
     return true;
   }
   if (!validName(name) || !validValue(value)) return false;
-  setHeaderIn(request_->headers, name, value, add, true);
+  setHeaderIn(request_->ownHeaders(), name, value, add, true);
   requestHeadersChanged_ = true;
   return true;
 }
@@ -302,7 +302,7 @@ bool FilterConnection::setRequestHeader(std::string_view raw, std::string_view v
 bool FilterConnection::setResponseHeader(std::string_view name, std::string_view value, bool add) {
   if (!response_ || headSent_ || hooks_.failSetHeader || !validName(name) || !validValue(value))
     return false;
-  setHeaderIn(response_->headers, name, value, add, false);
+  setHeaderIn(response_->ownHeaders(), name, value, add, false);
   responseChanged_ = true;
   return true;
 }
@@ -420,7 +420,7 @@ BOOL FilterConnection::responseGetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
     if (!c || !name || !size || !c->response_) return FALSE;
     return replyWith(
         [&](ValueText& out) {
-          return writeHeaderValues(c->response_->headers, headerName(name), ", ", out);
+          return writeHeaderValues(*c->response_, headerName(name), ", ", out);
         },
         buffer, size);
   } catch (...) {

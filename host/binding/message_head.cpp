@@ -19,6 +19,15 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
+void ownFields(Headers& headers, const FieldSource*& source) {
+  if (!source) return;
+  headers.clear();
+  forEachField(headers, source, [&headers](std::string_view name, std::string_view value) {
+    headers.push_back({std::string(name), std::string(value)});
+  });
+  source = nullptr;
+}
+
 std::string_view RequestHead::path() const {
   std::string_view u = url;
   return u.substr(0, u.find('?'));
@@ -35,7 +44,9 @@ void ResponseHead::format() {
   char digits[16];
   const std::string_view code(digits, std::to_chars(digits, digits + sizeof digits, status).ptr);
   std::size_t size = version.size() + code.size() + reason.size() + 6;
-  for (const Header& h : headers) size += h.name.size() + h.value.size() + 4;
+  forEachHeader([&size](std::string_view name, std::string_view value) {
+    size += name.size() + value.size() + 4;
+  });
   raw.resize(size);
   char* out = raw.data();
   auto put = [&out](std::string_view text) {
@@ -49,12 +60,12 @@ void ResponseHead::format() {
   put(" ");
   put(reason);
   put("\r\n");
-  for (const Header& h : headers) {
-    put(h.name);
+  forEachHeader([&put](std::string_view name, std::string_view value) {
+    put(name);
     put(": ");
-    put(h.value);
+    put(value);
     put("\r\n");
-  }
+  });
   put("\r\n");
 }
 

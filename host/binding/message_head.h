@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "binding/field_source.h"
 #include "binding/headers.h"
 
 namespace vantomer::host {
@@ -15,8 +16,19 @@ struct RequestHead {
   std::string url;  // path and query, as the application receives it
   std::string version = "HTTP/1.1";
   Headers headers;
+  // Set by a host that keeps the fields itself: headers is empty meanwhile.
+  const FieldSource* source = nullptr;
 
   std::string_view path() const;
+  template <typename F>
+  void forEachHeader(F&& f) const {
+    forEachField(headers, source, std::forward<F>(f));
+  }
+  // The fields as the binding's own list, which a change needs.
+  Headers& ownHeaders() {
+    ownFields(headers, source);
+    return headers;
+  }
   std::string_view query() const;
 };
 
@@ -26,7 +38,17 @@ struct ResponseHead {
   std::string reason;
   Headers headers;
   std::string raw;  // status line through the empty line, as it goes out
+  // Set by a host that keeps the fields itself: headers is empty meanwhile.
+  const FieldSource* source = nullptr;
 
+  template <typename F>
+  void forEachHeader(F&& f) const {
+    forEachField(headers, source, std::forward<F>(f));
+  }
+  Headers& ownHeaders() {
+    ownFields(headers, source);
+    return headers;
+  }
   // Rebuilds raw from the fields.
   void format();
 };

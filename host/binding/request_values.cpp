@@ -1,5 +1,7 @@
 #include "binding/request_values.h"
 
+#include <optional>
+
 namespace vantomer::host {
 namespace {
 
@@ -30,10 +32,13 @@ void appendVariableName(std::string_view header, ValueText& out) {
   }
 }
 
-const Header* firstHeader(const Headers& headers, std::string_view name) {
-  for (const Header& h : headers)
-    if (iequalsAscii(h.name, name)) return &h;
-  return nullptr;
+template <typename Head>
+std::optional<std::string_view> firstHeader(const Head& head, std::string_view name) {
+  std::optional<std::string_view> found;
+  head.forEachHeader([&](std::string_view n, std::string_view v) {
+    if (!found && iequalsAscii(n, name)) found = v;
+  });
+  return found;
 }
 
 }  // namespace
@@ -43,16 +48,22 @@ std::string_view headerName(std::string_view name) {
   return name;
 }
 
-bool writeHeaderValues(const Headers& headers, std::string_view name, std::string_view separator,
-                       ValueText& out) {
+template <typename Head>
+bool writeValues(const Head& head, std::string_view name, std::string_view separator,
+                 ValueText& out) {
   bool found = false;
-  for (const Header& h : headers) {
-    if (!iequalsAscii(h.name, name)) continue;
+  head.forEachHeader([&](std::string_view n, std::string_view v) {
+    if (!iequalsAscii(n, name)) return;
     if (found) out.append(separator);
-    out.append(h.value);
+    out.append(v);
     found = true;
-  }
+  });
   return found;
+}
+
+bool writeHeaderValues(const ResponseHead& head, std::string_view name, std::string_view separator,
+                       ValueText& out) {
+  return writeValues(head, name, separator, out);
 }
 
 bool writeRequestHeader(std::string_view raw, const RequestHead& request, ValueText& out) {
@@ -64,7 +75,7 @@ bool writeRequestHeader(std::string_view raw, const RequestHead& request, ValueT
   if (pseudoHeader(raw, "method")) return give(request.method);
   if (pseudoHeader(raw, "version")) return give(request.version);
   const std::string_view name = headerName(raw);
-  return writeHeaderValues(request.headers, name, iequalsAscii(name, "Cookie") ? "; " : ", ", out);
+  return writeValues(request, name, iequalsAscii(name, "Cookie") ? "; " : ", ", out);
 }
 
 bool isHeaderVariable(std::string_view name) {
@@ -86,12 +97,12 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
   if (isHeaderVariable(name)) {
     if (!request) return false;
     bool found = false;
-    for (const Header& h : request->headers) {
-      if (!namesHeader(name, h.name)) continue;
+    request->forEachHeader([&](std::string_view n, std::string_view v) {
+      if (!namesHeader(name, n)) return;
       if (found) out.append(", ");
-      out.append(h.value);
+      out.append(v);
       found = true;
-    }
+    });
     return found;
   }
   if (is("HTTPS")) return give(info.secure ? "on" : "off");
@@ -105,44 +116,43 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
     return give(info.serverSoftware);
   }
   if (!request) return false;
-  const Headers& headers = request->headers;
   if (is("URL") || is("PATH_INFO")) return give(request->path());
   if (is("QUERY_STRING")) return give(request->query());
   if (is("REQUEST_METHOD")) return give(request->method);
   if (is("SERVER_PROTOCOL")) return give(request->version);
   if (is("CONTENT_TYPE")) {
-    writeHeaderValues(headers, "Content-Type", ", ", out);
+    writeValues(*request, "Content-Type", ", ", out);
     return true;
   }
   if (is("CONTENT_LENGTH")) {
-    if (!writeHeaderValues(headers, "Content-Length", ", ", out)) out.append("0");
+    if (!writeValues(*request, "Content-Length", ", ", out)) out.append("0");
     return true;
   }
   if (is("SERVER_NAME")) {
     // The Host header without its port; the local address when there is none.
-    const Header* host = firstHeader(headers, "Host");
-    if (!host || host->value.empty()) return give(info.localAddress);
-    std::string_view h = host->value;
+    const auto host = firstHeader(*request, "Host");
+    if (!host || host->empty()) return give(info.localAddress);
+    std::string_view h = *host;
     const std::size_t end = h.front() == '[' ? h.find(']') : h.find(':');
     if (end == std::string_view::npos) return give(h);
     return give(h.substr(0, h.front() == '[' ? end + 1 : end));
   }
   if (is("ALL_HTTP")) {
-    for (const Header& h : headers) {
-      appendVariableName(h.name, out);
+    request->forEachHeader([&](std::string_view n, std::string_view v) {
+      appendVariableName(n, out);
       out.append(":");
-      out.append(h.value);
+      out.append(v);
       out.append("\n");
-    }
+    });
     return true;
   }
   if (is("ALL_RAW")) {
-    for (const Header& h : headers) {
-      out.append(h.name);
+    request->forEachHeader([&](std::string_view n, std::string_view v) {
+      out.append(n);
       out.append(": ");
-      out.append(h.value);
+      out.append(v);
       out.append("\r\n");
-    }
+    });
     return true;
   }
   return false;

@@ -23,7 +23,7 @@ bool isHeaderVariable(std::string_view name);
 // Repeated fields are joined as HTTP joins them ("; " for Cookie).
 bool writeRequestHeader(std::string_view name, const RequestHead& request, ValueText& out);
 // Every field of that name (without its colon), joined by separator.
-bool writeHeaderValues(const Headers& headers, std::string_view name, std::string_view separator,
+bool writeHeaderValues(const ResponseHead& head, std::string_view name, std::string_view separator,
                        ValueText& out);
 
 // A header name as a filter hands it over, without its trailing colon.
