@@ -197,7 +197,8 @@ ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module)
 
 /* The request's header fields, read where nginx keeps them. */
 static void
-ngx_http_vantomer_request_fields(void *data, vtm_field_fn field, void *visitor)
+ngx_http_vantomer_request_fields(void *data, size_t name_len, vtm_field_fn field,
+    void *visitor)
 {
     ngx_http_request_t *r = data;
     ngx_list_part_t *part;
@@ -207,6 +208,9 @@ ngx_http_vantomer_request_fields(void *data, vtm_field_fn field, void *visitor)
     part = &r->headers_in.headers.part;
     i = 0;
     while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
+        if (name_len && h->key.len != name_len) {
+            continue;
+        }
         if (!field(visitor, (char *) h->key.data, h->key.len, (char *) h->value.data,
                    h->value.len))
         {

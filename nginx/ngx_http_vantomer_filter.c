@@ -57,13 +57,14 @@ ngx_http_vantomer_describe_fields(ngx_http_request_t *r, ngx_http_vantomer_ctx_t
     return NGX_OK;
 }
 
-#define vtm_field(field, visitor, name, value)                                          \
-    ((value)->len == 0                                                                   \
+#define vtm_field(field, visitor, name_len, name, value)                                \
+    ((value)->len == 0 || (name_len && name_len != sizeof(name) - 1)                     \
      || field(visitor, name, sizeof(name) - 1, (char *) (value)->data, (value)->len))
 
 /* The response's header fields as a client would receive them. */
 static void
-ngx_http_vantomer_response_fields(void *data, vtm_field_fn field, void *visitor)
+ngx_http_vantomer_response_fields(void *data, size_t name_len, vtm_field_fn field,
+    void *visitor)
 {
     ngx_http_vantomer_ctx_t *ctx = data;
     ngx_http_request_t *r = ctx->request;
@@ -71,17 +72,17 @@ ngx_http_vantomer_response_fields(void *data, vtm_field_fn field, void *visitor)
     ngx_table_elt_t *h;
     ngx_uint_t i;
 
-    if (!vtm_field(field, visitor, "Content-Type", &ctx->type)
-        || !vtm_field(field, visitor, "Content-Length", &ctx->length)
-        || !vtm_field(field, visitor, "Last-Modified", &ctx->modified))
+    if (!vtm_field(field, visitor, name_len, "Content-Type", &ctx->type)
+        || !vtm_field(field, visitor, name_len, "Content-Length", &ctx->length)
+        || !vtm_field(field, visitor, name_len, "Last-Modified", &ctx->modified))
     {
         return;
     }
     part = &r->headers_out.headers.part;
     i = 0;
     while ((h = ngx_http_vantomer_next_field(&part, &i)) != NULL) {
-        if (h->hash == 0 || h == r->headers_out.content_length
-            || h == r->headers_out.last_modified)
+        if (h->hash == 0 || (name_len && h->key.len != name_len)
+            || h == r->headers_out.content_length || h == r->headers_out.last_modified)
         {
             continue;
         }

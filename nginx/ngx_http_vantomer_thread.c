@@ -160,6 +160,25 @@ ngx_http_vantomer_preproc_event_handler(ngx_event_t *ev)
     ngx_http_run_posted_requests(c);
 }
 
+/* Whether the URL holds the mark: memchr finds its first byte faster than
+ * ngx_strnstr or memmem search a short URL, and every request asks. */
+static ngx_uint_t
+ngx_http_vantomer_has_mark(ngx_str_t *url, ngx_str_t *mark)
+{
+    u_char *p, *last;
+
+    if (mark->len == 0 || url->len < mark->len) {
+        return 0;
+    }
+    last = url->data + url->len - mark->len + 1;
+    for (p = url->data; (p = memchr(p, mark->data[0], last - p)) != NULL; p++) {
+        if (ngx_memcmp(p, mark->data, mark->len) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
 ngx_int_t
 ngx_http_vantomer_preproc_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t *ctx)
 {
@@ -167,10 +186,7 @@ ngx_http_vantomer_preproc_in_pool(ngx_http_request_t *r, ngx_http_vantomer_ctx_t
     ngx_thread_task_t *task;
 
     mcf = ngx_http_get_module_main_conf(r, ngx_http_vantomer_module);
-    if (mcf->key_mark.len == 0
-        || ngx_strnstr(r->unparsed_uri.data, (char *) mcf->key_mark.data, r->unparsed_uri.len)
-           == NULL)
-    {
+    if (!ngx_http_vantomer_has_mark(&r->unparsed_uri, &mcf->key_mark)) {
         return NGX_DECLINED;
     }
     ctx->needs_stock = 1;

@@ -42,14 +42,14 @@ class HostFields final : public FieldSource {
   vtm_fields_fn fields = nullptr;
   void* data = nullptr;
 
-  void forEach(Visit visit, void* state) const override {
+  void forEach(Visit visit, void* state, std::size_t nameLength) const override {
     struct Relay {
       Visit visit;
       void* state;
       std::exception_ptr failure;
     } relay{visit, state, nullptr};
     fields(
-        data,
+        data, nameLength,
         [](void* to, const char* name, std::size_t name_len, const char* value,
            std::size_t value_len) -> int {
           auto* r = static_cast<Relay*>(to);
@@ -78,6 +78,7 @@ struct vtm_conn {
   HostFields responseSource;
   std::string output;
   RawResponse parsed;
+  bool parsedUsed = false;
   bool active = false;
   vtm_variable_fn variables = nullptr;
   void* variablesData = nullptr;
@@ -255,7 +256,9 @@ int vtm_request_begin(vtm_conn* conn, const char* method, size_t method_len, con
     conn->variables = variables;
     conn->variablesData = data;
     conn->output.clear();
-    conn->parsed = RawResponse{};
+    // The last answer's memory goes back; most requests had none.
+    if (conn->parsedUsed) conn->parsed = RawResponse{};
+    conn->parsedUsed = false;
     conn->active = true;
     conn->connection->beginRequest(conn->request);
   });
@@ -390,6 +393,7 @@ int vtm_output_parse(vtm_conn* conn, unsigned* status, const char** body, size_t
   bool whole = false;
   const int rc = guarded(conn, [&] {
     if (conn->output.find("\r\n\r\n") == std::string::npos) return;
+    conn->parsedUsed = true;
     conn->parsed = splitRawResponse(conn->output);
     if (conn->parsed.head.status < 100 || conn->parsed.head.status > 999) return;
     *status = static_cast<unsigned>(conn->parsed.head.status);

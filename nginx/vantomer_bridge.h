@@ -33,8 +33,9 @@ typedef int (*vtm_variable_fn)(void* data, const char* name, size_t name_len, co
 /* Receives one header field of a head nginx keeps; returns 0 to stop. */
 typedef int (*vtm_field_fn)(void* visitor, const char* name, size_t name_len, const char* value,
                             size_t value_len);
-/* Hands every field of such a head to field, in order, until it returns 0. */
-typedef void (*vtm_fields_fn)(void* data, vtm_field_fn field, void* visitor);
+/* Hands every field of such a head to field, in order, until it returns 0;
+ * with a name_len, only those whose names have that length are needed. */
+typedef void (*vtm_fields_fn)(void* data, size_t name_len, vtm_field_fn field, void* visitor);
 
 /* Whether the module loads and GetFilterVersion accepts (tried in a child
  * process, so that nothing of the filter stays in the caller). */

@@ -315,6 +315,7 @@ BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
     FilterConnection* c = self(pfc);
     if (!c || !name || !size) return FALSE;
     const std::string_view variable(name);
+    const bool header = isHeaderVariable(variable);
     return replyWith(
         [&](ValueText& out) {
           if (c->hooks_.serverVariables) {
@@ -327,7 +328,7 @@ BOOL FilterConnection::getServerVariable(HTTP_FILTER_CONTEXT* pfc, LPSTR name, L
           if (writeServerVariable(variable, c->request_, c->info_, out)) return true;
           // A header the request lacks is absent; the host's variables are
           // not searched for it again.
-          if (isHeaderVariable(variable)) return false;
+          if (header) return false;
           return c->variables_ && c->request_ && c->variables_(variable, out);
         },
         buffer, size);

@@ -2,6 +2,7 @@
 // Header fields as the host keeps them: in arrival order, names compared
 // ignoring ASCII case.
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,9 @@ using Headers = std::vector<Header>;
 // Inline: every header lookup of every request runs it.
 inline bool iequalsAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
   // Names mostly arrive in the case they are looked up in.
+  if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
   for (std::size_t i = 0; i < a.size(); ++i)
     if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
   return true;

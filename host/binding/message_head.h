@@ -21,8 +21,8 @@ struct RequestHead {
 
   std::string_view path() const;
   template <typename F>
-  void forEachHeader(F&& f) const {
-    forEachField(headers, source, std::forward<F>(f));
+  void forEachHeader(F&& f, std::size_t nameLength = 0) const {
+    forEachField(headers, source, std::forward<F>(f), nameLength);
   }
   // The fields as the binding's own list, which a change needs.
   Headers& ownHeaders() {
@@ -42,8 +42,8 @@ struct ResponseHead {
   const FieldSource* source = nullptr;
 
   template <typename F>
-  void forEachHeader(F&& f) const {
-    forEachField(headers, source, std::forward<F>(f));
+  void forEachHeader(F&& f, std::size_t nameLength = 0) const {
+    forEachField(headers, source, std::forward<F>(f), nameLength);
   }
   Headers& ownHeaders() {
     ownFields(headers, source);

@@ -35,9 +35,11 @@ void appendVariableName(std::string_view header, ValueText& out) {
 template <typename Head>
 std::optional<std::string_view> firstHeader(const Head& head, std::string_view name) {
   std::optional<std::string_view> found;
-  head.forEachHeader([&](std::string_view n, std::string_view v) {
-    if (!found && iequalsAscii(n, name)) found = v;
-  });
+  head.forEachHeader(
+      [&](std::string_view n, std::string_view v) {
+        if (!found && iequalsAscii(n, name)) found = v;
+      },
+      name.size());
   return found;
 }
 
@@ -52,12 +54,14 @@ template <typename Head>
 bool writeValues(const Head& head, std::string_view name, std::string_view separator,
                  ValueText& out) {
   bool found = false;
-  head.forEachHeader([&](std::string_view n, std::string_view v) {
-    if (!iequalsAscii(n, name)) return;
-    if (found) out.append(separator);
-    out.append(v);
-    found = true;
-  });
+  head.forEachHeader(
+      [&](std::string_view n, std::string_view v) {
+        if (!iequalsAscii(n, name)) return;
+        if (found) out.append(separator);
+        out.append(v);
+        found = true;
+      },
+      name.size());
   return found;
 }
 
@@ -97,12 +101,14 @@ bool writeServerVariable(std::string_view name, const RequestHead* request,
   if (isHeaderVariable(name)) {
     if (!request) return false;
     bool found = false;
-    request->forEachHeader([&](std::string_view n, std::string_view v) {
-      if (!namesHeader(name, n)) return;
-      if (found) out.append(", ");
-      out.append(v);
-      found = true;
-    });
+    request->forEachHeader(
+        [&](std::string_view n, std::string_view v) {
+          if (!namesHeader(name, n)) return;
+          if (found) out.append(", ");
+          out.append(v);
+          found = true;
+        },
+        name.size() - 5);
     return found;
   }
   if (is("HTTPS")) return give(info.secure ? "on" : "off");

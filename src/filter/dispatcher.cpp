@@ -32,8 +32,9 @@ bool restoreFromUrl(Filter& filter, HTTP_FILTER_CONTEXT* pfc,
   const std::string& markL = settings.cookiePaddingMarkL;
   const std::string& markR = settings.cookiePaddingMarkR;
   const std::size_t left = url->find(markL);
+  if (left == std::string::npos) return false;
   const std::size_t right = url->find(markR);
-  if (left == std::string::npos || right == std::string::npos || left >= right) return false;
+  if (right == std::string::npos || left >= right) return false;
 
   // Overlapping marks (the right one starting inside the left one) give the
   // empty key; the cut still spans both marks.
