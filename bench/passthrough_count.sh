@@ -3,7 +3,7 @@
 # the vantomer module, counted by callgrind in one nginx process (no master)
 # over one keep-alive connection: the count does not move with other work
 # on the machine, unlike requests per second. Needs valgrind, nginx, curl.
-#   BUILD (build)  REQUESTS (2000)  COUNT_PORT (18180, and the next one)
+#   BUILD (build)  REQUESTS (2000)  COUNT_PORT (18180, and the next two)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${BUILD:-build}")
@@ -47,6 +47,10 @@ http {
 CONF
 }
 conf plain "$port" "" ""
+# A process with threads pays for them in every system call and allocation
+# (glibc's multi-threaded paths); the module brings threads (the filter's
+# timer, the conversion pool), as aio threads would.
+conf threads $((port + 2)) "thread_pool default threads=2;" ""
 conf module $((port + 1)) "load_module $build/nginx/ngx_http_vantomer_module.so;" \
   "vantomer_filter $work/module/vantomer.so;"
 
@@ -67,7 +71,9 @@ count() {
   awk -v n="$requests" '/^summary:/ {printf "%.0f\n", $2 / n}' "$work/$1.out.1"
 }
 plain=$(count plain "$port")
+threads=$(count threads $((port + 2)))
 module=$(count module $((port + 1)))
 echo "instructions per request, 10 KB static file, $requests requests on one connection:"
-echo "plain nginx $plain, nginx with the vantomer module $module," \
-  "the module's share $((module - plain))"
+echo "plain nginx $plain, with a thread pool $threads, with the vantomer module $module"
+echo "the module's share $((module - plain)) ($((threads - plain)) of it for having threads," \
+  "$((module - threads)) for the module's own work)"

@@ -164,7 +164,6 @@ ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module)
     ngx_http_vantomer_srv_conf_t *scf;
     ngx_http_vantomer_ctx_t *ctx;
     ngx_pool_cleanup_t *cln;
-    int secure = 0;
 
     cln = ngx_pool_cleanup_add(r->pool, sizeof(ngx_http_vantomer_ctx_t));
     if (cln == NULL) {
@@ -186,10 +185,6 @@ ngx_http_vantomer_create_ctx(ngx_http_request_t *r, vtm_module *module)
     if (ctx->conn == NULL) {
         return NULL;
     }
-#if (NGX_HTTP_SSL)
-    secure = r->connection->ssl != NULL;
-#endif
-    ctx->raw_data = vtm_module_wants_raw_data(module, secure) ? 1 : 0;
     cln->handler = ngx_http_vantomer_ctx_cleanup;
     ngx_http_set_ctx(r, ctx, ngx_http_vantomer_module);
     return ctx;

@@ -69,7 +69,7 @@ typedef struct {
     vtm_conn *conn;               /* the connection's, or a subrequest's own */
     ngx_http_vantomer_conn_t *vc; /* the connection's slot */
     ngx_uint_t mode;
-    unsigned raw_data:1;
+    unsigned raw_data:1; /* a passed body goes to the filter */
     unsigned ended:1; /* END_OF_REQUEST went out */
     unsigned own_conn:1;
     unsigned preproc_running:1; /* on a pool thread */

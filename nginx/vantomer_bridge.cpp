@@ -204,10 +204,6 @@ void vtm_module_unload(vtm_module* module) {
   delete module;
 }
 
-int vtm_module_wants_raw_data(const vtm_module* module, int secure) {
-  return module->module->wants(SF_NOTIFY_SEND_RAW_DATA, secure != 0) ? 1 : 0;
-}
-
 vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info) {
   try {
     auto conn = std::make_unique<vtm_conn>();

@@ -44,8 +44,6 @@ int vtm_module_check(const char* path, char* error, size_t error_size);
 vtm_module* vtm_module_load(const char* path, char* error, size_t error_size);
 /* TerminateFilter, then the module is gone. */
 void vtm_module_unload(vtm_module* module);
-/* Whether the module asked for raw data on connections of this kind. */
-int vtm_module_wants_raw_data(const vtm_module* module, int secure);
 
 vtm_conn* vtm_conn_create(vtm_module* module, const vtm_conn_info* info);
 void vtm_conn_destroy(vtm_conn* conn);

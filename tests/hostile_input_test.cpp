@@ -67,6 +67,10 @@ TEST_F(HostileInput, OnlyTheUrlGivesTheStockKey) {
     EXPECT_EQ(followed.requestHeader("Cookie"), "sid=victim; ");
     EXPECT_EQ(followed.requestHeader("X-Cookie-Stock-Key"), victimKey);
   }
+  // A key too long for the filter to read is dropped all the same.
+  Request longKey;
+  longKey.userAgent(kAttacker).header("X-Cookie-Stock-Key", std::string(2000, 'k'));
+  EXPECT_EQ(run(longKey, page()).requestHeader("X-Cookie-Stock-Key").value_or(""), "");
 }
 
 TEST_F(HostileInput, NoBodyByDefinitionPassesUntouched) {
