@@ -1,7 +1,9 @@
 #include "platform/markup_limits.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace vantomer::dom {
 namespace {
@@ -10,6 +12,13 @@ bool isNameStart(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' ||
          static_cast<unsigned char>(c) >= 0x80;
 }
+
+// The bytes that mean something inside a start tag.
+constexpr auto kTagStop = [] {
+  std::array<bool, 256> stop{};
+  for (unsigned char c : std::string_view("<>/\"'=")) stop[c] = true;
+  return stop;
+}();
 
 class Scan {
  public:
@@ -21,9 +30,12 @@ class Scan {
       const std::size_t end = open == std::string_view::npos ? text_.size() : open;
       if (end > pos_) {
         // A text node, and one node per entity reference in it.
-        countNodes(1 + static_cast<std::size_t>(
-                           std::count(text_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                                      text_.begin() + static_cast<std::ptrdiff_t>(end), '&')));
+        std::size_t references = 0;
+        const char* last = text_.data() + end;
+        for (const char* p = text_.data() + pos_;
+             (p = static_cast<const char*>(std::memchr(p, '&', last - p))) != nullptr; ++p)
+          ++references;
+        countNodes(1 + references);
       }
       pos_ = end;
       if (pos_ < text_.size()) markup();
@@ -32,6 +44,14 @@ class Scan {
   }
 
  private:
+  // The first a or b at or after from (find_first_of goes through a search
+  // of the set for every byte).
+  std::size_t findEither(std::size_t from, char a, char b) const {
+    for (std::size_t i = from; i < text_.size(); ++i)
+      if (text_[i] == a || text_[i] == b) return i;
+    return std::string_view::npos;
+  }
+
   bool startsWith(std::string_view prefix) const {
     return text_.substr(pos_, prefix.size()) == prefix;
   }
@@ -43,24 +63,26 @@ class Scan {
     pos_ = found == std::string_view::npos ? text_.size() : found + terminator.size();
   }
 
+  // Told apart by the byte after the "<": start tags, the most, come first.
   void markup() {
-    if (startsWith("<!--")) {
+    const char next = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
+    if (isNameStart(next)) {
+      startTag();
+    } else if (startsWith("<!--")) {
       countNodes(1);
       skipPast(pos_ + 4, "-->");
     } else if (startsWith("<![CDATA[")) {
       countNodes(1);
       skipPast(pos_ + 9, "]]>");
-    } else if (startsWith("<?") && pos_ + 2 < text_.size() && isNameStart(text_[pos_ + 2])) {
+    } else if (next == '?' && pos_ + 2 < text_.size() && isNameStart(text_[pos_ + 2])) {
       countNodes(1);
       skipPast(pos_ + 2, "?>");
     } else if (startsWith("<!DOCTYPE") && !seenElement_) {
       doctype();
-    } else if (startsWith("</")) {
+    } else if (next == '/') {
       if (depth_ > 0) --depth_;
-      const std::size_t end = text_.find_first_of("<>", pos_ + 2);
+      const std::size_t end = findEither(pos_ + 2, '<', '>');
       pos_ = end == std::string_view::npos ? text_.size() : end + (text_[end] == '>');
-    } else if (pos_ + 1 < text_.size() && isNameStart(text_[pos_ + 1])) {
-      startTag();
     } else {
       ++pos_;
     }
@@ -74,6 +96,9 @@ class Scan {
     std::size_t attributes = 0;
     ++pos_;
     while (pos_ < text_.size()) {
+      // Names, blanks and the rest of the tag are skipped in one tight loop.
+      while (pos_ < text_.size() && !kTagStop[static_cast<unsigned char>(text_[pos_])]) ++pos_;
+      if (pos_ == text_.size()) break;
       const char c = text_[pos_];
       if (c == '<') return openElement();
       if (c == '>') {
@@ -85,7 +110,7 @@ class Scan {
         return;
       }
       if (c == '"' || c == '\'') {
-        const std::size_t close = text_.find_first_of(c == '"' ? "\"<" : "'<", pos_ + 1);
+        const std::size_t close = findEither(pos_ + 1, c, '<');
         if (close == std::string_view::npos) {
           pos_ = text_.size();
         } else {
