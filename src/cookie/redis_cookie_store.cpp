@@ -39,7 +39,7 @@ return redis.call('HGETALL', KEYS[1])
 // stock key.
 const std::string kCaptureScript = R"lua(
 local function bare(v)
-  return (string.gsub(string.gsub(v, '^%d+:', ''), '^e%d+:', ''))
+  return (string.gsub(v, '^e%d+:', ''))
 end
 local key = ARGV[2]
 local from = ARGV[7]
@@ -54,7 +54,7 @@ if from ~= '' then
     if ARGV[i] == 'd' then
       changes = held ~= false
     else
-      changes = held == false or bare(held) ~= bare(ARGV[i + 2])
+      changes = held == false or bare((string.gsub(held, '^%d+:', ''))) ~= bare(ARGV[i + 2])
     end
   end
   if changes then copy = mine else key = from end
