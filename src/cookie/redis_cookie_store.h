@@ -3,8 +3,8 @@
 // same server and prefix, and kept across their restarts. One hash per stock
 // key (prefix + key) holds the User-Agent and the cookies and expires after
 // the idle timeout, renewed on every use; one counter (the prefix itself)
-// gives the keys' serials. A lookup and a capture are one script each: one
-// round trip, atomic against the other hosts.
+// gives the keys' serials. A lookup and a capture are one round trip each; a
+// capture is a script, atomic against the other hosts.
 //
 // While Redis cannot be reached, is slow or refuses, the in-process stock
 // stands in; keys it makes then live only in this process.
@@ -47,6 +47,10 @@ class RedisCookieStore final : public CookieStore {
   // Runs a script (by its digest, sent whole when the server lacks it).
   Outcome runScript(const std::string& script, const std::string& digest,
                     std::vector<std::string_view> keysAndArgs, RedisReply& reply);
+  // Sends the commands in one round trip. On failure the reason is the
+  // first reply's text.
+  Outcome runCommands(const std::vector<std::vector<std::string_view>>& commands,
+                      std::vector<RedisReply>& replies);
 
   const std::string prefix_;
   const std::string expiryMs_;
