@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "cookie/sha1.h"
@@ -253,6 +254,45 @@ TEST(RedisStore, RenewalMovesOnExactlyWhenTheMemoryStockDoes) {
     EXPECT_EQ(inRedis != redisBefore, step.moves);
     made += step.moves;
     EXPECT_EQ(entries(), made);
+  }
+  EXPECT_TRUE(s.seen().empty());
+}
+
+// Both stores given the same random responses (sets, deletions, cookies
+// set again, past the per-entry bound, keys renewed or not) keep the same
+// cookies and move keys alike.
+TEST(RedisStore, RandomResponsesLeaveWhatTheMemoryStockLeaves) {
+  REQUIRE_REDIS();
+  RedisServer server;
+  ASSERT_TRUE(server.start());
+  Store s(server.address());
+  CookieStocker memory;
+  std::mt19937 random(21);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
+  const char* tails[] = {"", "; path=/", "; secure", "; Max-Age=600", "; Max-Age=0"};
+  std::string inRedis, inMemory;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> values;
+    for (int n = 1 + pick(round < 100 ? 12 : 3); n > 0; --n)
+      values.push_back("c" + std::to_string(pick(64)) + "=" + std::to_string(pick(2)) +
+                       tails[pick(std::size(tails))]);
+    const std::vector<std::string_view> views(values.begin(), values.end());
+    CaptureOptions options;
+    options.renewKey = pick(2) == 0;
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", renew " << options.renewKey);
+    const std::string redisBefore = inRedis, memoryBefore = inMemory;
+    ASSERT_EQ(s.store.capture(inRedis, views, "UA", options), S_OK);
+    ASSERT_EQ(memory.capture(inMemory, views, "UA", options), S_OK);
+    ASSERT_EQ(inRedis != redisBefore, inMemory != memoryBefore);
+    const auto fromRedis = s.lookup(inRedis);
+    const auto fromMemory = memory.lookup(inMemory, "UA");
+    ASSERT_EQ(fromRedis.has_value(), fromMemory.has_value());
+    if (!fromRedis) continue;
+    std::vector<std::string> seenRedis, seenMemory;
+    for (const auto& [id, c] : *fromRedis) seenRedis.push_back(c.name + c.path + c.value + c.flag);
+    for (const auto& [id, c] : *fromMemory)
+      seenMemory.push_back(c.name + c.path + c.value + c.flag);
+    ASSERT_EQ(seenRedis, seenMemory);
   }
   EXPECT_TRUE(s.seen().empty());
 }
