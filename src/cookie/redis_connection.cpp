@@ -240,6 +240,7 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
 
   bool ok = sendAll(out, deadline, reason);
   char buffer[16384];
+  bool readable = false;
   while (ok && replies.size() < commands.size()) {
     void* raw = nullptr;
     if (redisReaderGetReply(asReader(reader_), &raw) != REDIS_OK) {
@@ -252,7 +253,11 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
       replies.push_back(convert(static_cast<redisReply*>(raw)));
       continue;
     }
+    // Redis answers after a moment, so a read before waiting would find
+    // nothing; only a read that filled the buffer is followed at once.
+    if (!readable && !(ok = waitFor(POLLIN, deadline, reason))) break;
     const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    readable = n == static_cast<ssize_t>(sizeof buffer);
     if (n > 0) {
       nothingRead = false;
       if (redisReaderFeed(asReader(reader_), buffer, static_cast<std::size_t>(n)) != REDIS_OK)
@@ -261,9 +266,7 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
       reason = "connection closed by the server";
       closedBeforeReply_ = nothingRead;
       ok = false;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      ok = waitFor(POLLIN, deadline, reason);
-    } else if (errno != EINTR) {
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       reason = errnoText(errno);
       ok = false;
     }
