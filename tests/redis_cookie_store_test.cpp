@@ -297,6 +297,58 @@ TEST(RedisStore, RandomResponsesLeaveWhatTheMemoryStockLeaves) {
   EXPECT_TRUE(s.seen().empty());
 }
 
+// A capture right after a lookup that would change nothing of what the
+// lookup read goes without a round trip; any other goes to Redis (its
+// counter of cookies set moves).
+TEST(RedisStore, CaptureThatChangesNothingAfterALookupSkipsRedis) {
+  REQUIRE_REDIS();
+  RedisServer server;
+  ASSERT_TRUE(server.start());
+  Store s(server.address());
+  const struct {
+    const char* name;
+    std::vector<std::string_view> setCookies;
+    const char* ua;
+    bool lookupFirst, captureBetween, late, skips;
+    std::size_t cookiesAfter;
+  } cases[] = {
+      {"b set again, the last set", {"b=2"}, "UA", true, false, false, true, 2},
+      {"both again in their order", {"a=1", "b=2", "b=2"}, "UA", true, false, false, true, 2},
+      {"deleting what is not held", {"c=; Max-Age=0", "b=2"}, "UA", true, false, false, true, 2},
+      {"a set again, not the last set", {"a=1"}, "UA", true, false, false, false, 2},
+      {"both in another order", {"b=2", "a=1"}, "UA", true, false, false, false, 2},
+      {"another value", {"b=3"}, "UA", true, false, false, false, 2},
+      {"another flag", {"b=2; secure"}, "UA", true, false, false, false, 2},
+      {"a deadline", {"b=2; Max-Age=60"}, "UA", true, false, false, false, 2},
+      {"deleting what is held", {"a=; Max-Age=0"}, "UA", true, false, false, false, 1},
+      {"another User-Agent", {"b=2"}, "Other", true, false, false, false, 1},
+      {"no lookup before", {"b=2"}, "UA", false, false, false, false, 2},
+      {"a capture between", {"b=2"}, "UA", true, true, false, false, 2},
+      {"a lookup too old", {"b=2"}, "UA", true, false, true, false, 2},
+  };
+  CaptureOptions renew;
+  renew.renewKey = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string key = s.capture(s.capture("", "a=1"), "b=2");
+    if (c.lookupFirst) {
+      ASSERT_TRUE(s.lookup(key));
+    }
+    if (c.captureBetween) s.capture(key, "b=2");
+    if (c.late) std::this_thread::sleep_for(RedisSeenEntries::kTrusted + 100ms);
+    const auto counter = [&] { return server.command({"HGET", "test:" + key, "n"}).text; };
+    const std::string before = counter();
+    std::string after = key;
+    ASSERT_EQ(s.store.capture(after, c.setCookies, c.ua, renew), S_OK);
+    // Redis asked: the key moved on, or the cookies set again were counted.
+    EXPECT_EQ(after == key && counter() == before, c.skips);
+    const auto cookies = s.lookup(after, c.ua);
+    ASSERT_TRUE(cookies);
+    EXPECT_EQ(cookies->size(), c.cookiesAfter);
+  }
+  EXPECT_TRUE(s.seen().empty());
+}
+
 TEST(RedisStoreConcurrency, ManyThreadsCaptureAndRestoreOneKey) {
   REQUIRE_REDIS();
   RedisServer server;

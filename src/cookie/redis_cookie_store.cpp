@@ -166,6 +166,30 @@ bool readCookie(std::string_view field, std::string_view value, int64_t nowMs,
   return true;
 }
 
+// The changes of one response for the capture script: per change "d" (the
+// stocked cookie goes) or "s" (stock it), and its field and value. Parsed
+// here, so that the script sees only fields and values, and the bound on a
+// cookie's length is kept before anything is sent.
+void readChanges(const std::vector<std::string_view>& setCookieValues, std::string_view requestPath,
+                 std::vector<const char*>& ops, std::vector<std::string>& texts) {
+  const int64_t now = unixMs();
+  for (std::string_view value : setCookieValues) {
+    const CookieChange change = readCookieChange(value, requestPath);
+    if (change.deletes) {
+      for (const CookieKey& key : change.removed) {
+        ops.push_back("d");
+        texts.push_back(cookieField(StockedCookie{key.first, {}, key.second, {}, {}, {}}));
+        texts.emplace_back();
+      }
+    } else if (fitsCookieBound(change.cookie)) {
+      ops.push_back("s");
+      texts.push_back(cookieField(change.cookie));
+      texts.push_back(
+          cookieValue(change.cookie, change.lifetimeMs > 0 ? now + change.lifetimeMs : 0));
+    }
+  }
+}
+
 }  // namespace
 
 RedisCookieStore::RedisCookieStore(RedisAddress address, std::string prefix,
@@ -230,26 +254,14 @@ HRESULT RedisCookieStore::capture(std::string& stockKey,
   if (ask == RedisOutage::Ask::No)
     return fallback_.capture(stockKey, setCookieValues, userAgent, options);
 
-  // Parsed here, so that the script sees only fields and values, and the
-  // bound on a cookie's length is kept before anything is sent.
-  std::vector<std::string> texts;
   std::vector<const char*> ops;
-  const int64_t now = unixMs();
-  for (std::string_view value : setCookieValues) {
-    const CookieChange change = readCookieChange(value, options.requestPath);
-    if (change.deletes) {
-      for (const CookieKey& key : change.removed) {
-        ops.push_back("d");
-        texts.push_back(cookieField(StockedCookie{key.first, {}, key.second, {}, {}, {}}));
-        texts.emplace_back();
-      }
-    } else if (fitsCookieBound(change.cookie)) {
-      ops.push_back("s");
-      texts.push_back(cookieField(change.cookie));
-      texts.push_back(
-          cookieValue(change.cookie, change.lifetimeMs > 0 ? now + change.lifetimeMs : 0));
-    }
-  }
+  std::vector<std::string> texts;
+  readChanges(setCookieValues, options.requestPath, ops, texts);
+  // What the lookup just read tells when setting the same cookies again
+  // changes nothing: no round trip then.
+  if (!stockKey.empty() && ask == RedisOutage::Ask::Yes &&
+      seen_.unchanged(stockKey, userAgent, ops, texts))
+    return S_OK;
   const std::string from = options.renewKey ? stockKey : std::string();
   const std::string key = options.renewKey ? std::string() : stockKey;
   std::string letters;
@@ -267,7 +279,9 @@ HRESULT RedisCookieStore::capture(std::string& stockKey,
   }
 
   RedisReply reply;
+  seen_.writing(stockKey);
   const Outcome outcome = runScript(kCaptureScript, kCaptureDigest, std::move(args), reply);
+  seen_.writing(stockKey);
   if (outcome == Outcome::Done && reply.type == RedisReply::Type::String) {
     outage_.succeeded(ask);
     stockKey = reply.text;
@@ -290,6 +304,7 @@ HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view u
 
   const std::string entry = prefix_ + stockKey;
   std::vector<RedisReply> replies;
+  const uint32_t token = seen_.before(stockKey);
   Outcome outcome = runCommands({{"PEXPIRE", entry, expiryMs_}, {"HGETALL", entry}}, replies);
   const std::string* bound = nullptr;
   if (outcome == Outcome::Done) {
@@ -298,7 +313,9 @@ HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view u
       if (items[i].text == "u") bound = &items[i + 1].text;
     if (bound && *bound != userAgent) {
       RedisReply reply;
+      seen_.writing(stockKey);
       outcome = runScript(kForgetScript, kForgetDigest, {entry, userAgent}, reply);
+      seen_.writing(stockKey);
       if (outcome == Outcome::Failed) replies[0].text = reply.text;
       bound = nullptr;
     }
@@ -309,6 +326,7 @@ HRESULT RedisCookieStore::lookup(const std::string& stockKey, std::string_view u
   }
   outage_.succeeded(ask);
   if (!bound) return S_FALSE;
+  seen_.remember(stockKey, token, userAgent, replies[1].items);
   cookies.clear();
   const int64_t now = unixMs();
   const std::vector<RedisReply>& items = replies[1].items;

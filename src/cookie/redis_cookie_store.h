@@ -18,6 +18,7 @@
 #include "cookie/cookie_store.h"
 #include "cookie/redis_outage.h"
 #include "cookie/redis_pool.h"
+#include "cookie/redis_seen_entries.h"
 #include "cookie/stock_key.h"
 
 namespace vantomer {
@@ -57,6 +58,7 @@ class RedisCookieStore final : public CookieStore {
   CookieStocker& fallback_;
   RedisPool pool_;
   RedisOutage outage_;
+  RedisSeenEntries seen_;
   std::mutex lettersLock_;
   KeyLetters letters_;
 };
