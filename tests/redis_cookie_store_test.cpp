@@ -323,7 +323,7 @@ TEST(RedisStore, CaptureThatChangesNothingAfterALookupSkipsRedis) {
       {"deleting what is held", {"a=; Max-Age=0"}, "UA", true, false, false, false, 1},
       {"another User-Agent", {"b=2"}, "Other", true, false, false, false, 1},
       {"no lookup before", {"b=2"}, "UA", false, false, false, false, 2},
-      {"a capture between", {"b=2"}, "UA", true, true, false, false, 2},
+      {"a capture that wrote between", {"b=2"}, "UA", true, true, false, false, 2},
       {"a lookup too old", {"b=2"}, "UA", true, false, true, false, 2},
   };
   CaptureOptions renew;
@@ -334,7 +334,7 @@ TEST(RedisStore, CaptureThatChangesNothingAfterALookupSkipsRedis) {
     if (c.lookupFirst) {
       ASSERT_TRUE(s.lookup(key));
     }
-    if (c.captureBetween) s.capture(key, "b=2");
+    if (c.captureBetween) s.capture(key, "b=3");
     if (c.late) std::this_thread::sleep_for(RedisSeenEntries::kTrusted + 100ms);
     const auto counter = [&] { return server.command({"HGET", "test:" + key, "n"}).text; };
     const std::string before = counter();

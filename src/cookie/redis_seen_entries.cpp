@@ -57,14 +57,12 @@ void RedisSeenEntries::remember(const std::string& key, uint32_t token, std::str
 bool RedisSeenEntries::unchanged(const std::string& key, std::string_view userAgent,
                                  const std::vector<const char*>& ops,
                                  const std::vector<std::string>& texts) {
-  Entry seen;
-  {
-    std::lock_guard<std::mutex> hold(mutex_);
-    const auto it = entries_.find(key);
-    if (it == entries_.end()) return false;
-    seen = std::move(it->second);
-    entries_.erase(it);
-  }
+  // Kept after a capture that changes nothing: it is still what Redis holds,
+  // for the requests of the same key at the same time too.
+  std::lock_guard<std::mutex> hold(mutex_);
+  const auto it = entries_.find(key);
+  if (it == entries_.end()) return false;
+  const Entry& seen = it->second;
   if (Clock::now() - seen.at > kTrusted || seen.userAgent != userAgent) return false;
   // The fields set again, in the order they were last set.
   std::vector<std::string_view> set;

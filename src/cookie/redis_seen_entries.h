@@ -40,7 +40,7 @@ class RedisSeenEntries {
                 const std::vector<RedisReply>& hash);
   // Whether a capture of key by userAgent with these changes (per change
   // "d" or "s", and the field and value of the capture script) would leave
-  // the entry as last read. What was read is forgotten either way.
+  // the entry as last read.
   bool unchanged(const std::string& key, std::string_view userAgent,
                  const std::vector<const char*>& ops, const std::vector<std::string>& texts);
   // Around a capture that writes: what was or is being read of its stripe
