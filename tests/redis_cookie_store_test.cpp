@@ -346,6 +346,12 @@ TEST(RedisStore, CaptureThatChangesNothingAfterALookupSkipsRedis) {
     ASSERT_TRUE(cookies);
     EXPECT_EQ(cookies->size(), c.cookiesAfter);
   }
+  // What a large entry held is not kept.
+  const std::string large = "big=" + std::string(kMaxCookieBytes - 3, 'v');
+  const std::string key = s.capture("", large);
+  ASSERT_TRUE(s.lookup(key));
+  s.capture(key, large);
+  EXPECT_EQ(server.command({"HGET", "test:" + key, "n"}).text, "2");
   EXPECT_TRUE(s.seen().empty());
 }
 

@@ -32,8 +32,11 @@ uint32_t RedisSeenEntries::before(std::string_view key) const {
 void RedisSeenEntries::remember(const std::string& key, uint32_t token, std::string_view userAgent,
                                 const std::vector<RedisReply>& hash) {
   Entry entry;
+  std::size_t bytes = 0;
   for (std::size_t i = 0; i + 1 < hash.size(); i += 2) {
     if (!hash[i].text.starts_with('c')) continue;
+    bytes += hash[i].text.size() + hash[i + 1].text.size();
+    if (bytes > kMaxEntryBytes) return;
     Cookie cookie;
     std::string_view rest;
     if (!splitOrder(hash[i + 1].text, cookie.order, rest)) return;

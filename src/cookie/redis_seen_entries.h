@@ -29,13 +29,16 @@ class RedisSeenEntries {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kTrusted{1000};
-  static constexpr std::size_t kMaxEntries = 4096;
+  // At most some 8 MiB: larger entries are not remembered.
+  static constexpr std::size_t kMaxEntries = 2048;
+  static constexpr std::size_t kMaxEntryBytes = 4096;
 
   // Taken before a lookup reads the entry of key, for remember().
   uint32_t before(std::string_view key) const;
   // The entry of key as HGETALL read it (fields and values in turn), bound
   // to userAgent. Kept only while no capture of its stripe began since
-  // before() gave token, and only when every cookie's order is readable.
+  // before() gave token, only when every cookie's order is readable, and
+  // only up to kMaxEntryBytes.
   void remember(const std::string& key, uint32_t token, std::string_view userAgent,
                 const std::vector<RedisReply>& hash);
   // Whether a capture of key by userAgent with these changes (per change
