@@ -4,7 +4,8 @@
 // key (prefix + key) holds the User-Agent and the cookies and expires after
 // the idle timeout, renewed on every use; one counter (the prefix itself)
 // gives the keys' serials. A lookup and a capture are one round trip each; a
-// capture is a script, atomic against the other hosts.
+// capture is a script, atomic against the other hosts. A capture that would
+// change nothing of what the lookup just read makes none.
 //
 // While Redis cannot be reached, is slow or refuses, the in-process stock
 // stands in; keys it makes then live only in this process.
