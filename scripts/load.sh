@@ -8,10 +8,12 @@
 # metrics off, and the pass-through of nginx with the module against plain
 # nginx, LOAD_ROUNDS times in turn; then the cookie stock in memory
 # against the stock in Redis: `vantomer serve` in front of nginx (which sets
-# a cookie on every page), a converted page requested with a stock key. Each
-# run is bounded by LOAD_SECONDS; every server is started and stopped here.
+# a cookie on every page), a converted page requested with a stock key, in
+# turn as well. Each run is bounded by LOAD_SECONDS; every server is started
+# and stopped here.
 #   LOAD_SECONDS (10)  LOAD_THREADS (2)  LOAD_CONNECTIONS (32)  LOAD_ROUNDS (3)
 #   LOAD_PORT (18080; the other servers get the next nine ports)  BUILD (build)
+#   LOAD_ONLY=stock: the stock comparison alone, LOAD_ROUNDS times in turn
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +33,7 @@ xport=$((vport + 7))  # nginx with the XSLT filter
 oport=$((vport + 8))  # vantomer with metrics on
 scrapeport=$((vport + 9))  # its metrics listener
 rounds=${LOAD_ROUNDS:-3}
+only=${LOAD_ONLY:-}
 xslt_module=/usr/lib/nginx/modules/ngx_http_xslt_filter_module.so
 jobs=${JOBS:-2}
 agent='DoCoMo/2.0 P903i(c100;TB;W24H12)'
@@ -294,7 +297,14 @@ measure() {
   printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' "$label" "$server" "$rps" "$p50" "$p90" "$p99" "$errors" "$cpu"
 }
 
+declare -A rates cpus
+median() {
+  tr ' ' '\n' <<<"$1" | grep . | sort -g |
+    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
 echo "wrk: $threads threads, $connections connections, ${seconds}s per run, User-Agent: $agent"
+# LOAD_ONLY=stock: the stock comparison alone, for short rounds.
+if [[ $only != stock ]]; then
 printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
 for entry in "bench-2k.tm:converted 2 KB page" "bench-10k.tm:converted 10 KB page" \
   "bench-100k.tm:converted 100 KB page" "static-10k.html:static 10 KB HTML" \
@@ -318,11 +328,6 @@ echo " cpu/req: the server's CPU time per request, its worker processes for ngin
 echo
 echo "metrics: vantomer serve --root, metrics off against on (--metrics-listen), $rounds rounds in turn"
 printf '%-26s %-10s %10s %9s %9s %9s %7s %9s\n' run server req/s p50 p90 p99 errors cpu/req
-declare -A rates cpus
-median() {
-  tr ' ' '\n' <<<"$1" | grep . | sort -g |
-    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
-}
 for entry in "bench-10k.tm:converted 10 KB page" "static-10k.html:static 10 KB HTML"; do
   path=/${entry%%:*}
   label=${entry#*:}
@@ -378,6 +383,8 @@ counted=$(curl -fs "http://127.0.0.1:$scrapeport/metrics" |
 echo "(metrics on counted ${counted:-nothing} GET requests answered 2xx)"
 [[ ${counted%%.*} -gt 0 ]] 2>/dev/null || { echo "load: the metrics counted nothing" >&2; exit 1; }
 
+fi
+
 # The stock: a login's key from each server, then its page with the key.
 keyed() {
   local key
@@ -392,12 +399,29 @@ echo "cookie stock: converted 10 KB page with a stock key, through vantomer serv
 echo "(each request: a lookup, a capture of the page's Set-Cookie, the links marked);"
 echo "Redis $(redis-server --version | sed 's/.*v=\([^ ]*\).*/\1/') on a unix socket, no persistence, maxmemory 256mb volatile-lru"
 printf '%-26s %-9s %10s %9s %9s %9s %7s %9s\n' run stock req/s p50 p90 p99 errors cpu/req
-memory_line=$(measure "stock with a key" memory "$mport" "$mpath")
-echo "$memory_line"
-redis_line=$(measure "stock with a key" redis "$rport" "$rpath")
-echo "$redis_line"
-awk -v m="$(awk '{print $(NF-5)}' <<<"$memory_line")" -v r="$(awk '{print $(NF-5)}' <<<"$redis_line")" \
-  'BEGIN { if (m > 0) printf "Redis / in memory: %.0f %% of the in-memory rate (target: at least 80 %%)\n", 100 * r / m }'
+entries() { redis-cli -s "$work/redis/redis.sock" dbsize; }
+entries_before=$(entries)
+# In turn and in alternating order, as the metrics.
+for round in $(seq "$rounds"); do
+  stocks=(memory redis)
+  ((round % 2)) || stocks=(redis memory)
+  for stock in "${stocks[@]}"; do
+    if [[ $stock == memory ]]; then
+      line=$(measure "stock with a key" memory "$mport" "$mpath")
+    else
+      line=$(measure "stock with a key" redis "$rport" "$rpath")
+    fi
+    echo "$line"
+    rates[stock:$stock]+="$(awk '{print $(NF-5)}' <<<"$line") "
+    cpus[stock:$stock]+="$(awk '{print $NF + 0}' <<<"$line") "
+  done
+done
+awk -v m="$(median "${rates[stock:memory]}")" -v r="$(median "${rates[stock:redis]}")" \
+  -v cm="$(median "${cpus[stock:memory]}")" -v cr="$(median "${cpus[stock:redis]}")" 'BEGIN {
+  if (m > 0) printf "medians: %.0f req/s in memory, %.0f in Redis: %.0f %% of the in-memory rate (target: at least 80 %%); cpu/req %gus in memory, %gus in Redis\n",
+    m, r, 100 * r / m, cm, cr }'
+# The same key on every request changes nothing: no entry is added.
+echo "Redis entries: $entries_before before the runs, $(entries) after"
 echo "(cpu/req for Redis counts vantomer and redis-server)"
 if grep -q "cookie stock" "$work/vantomer-redis.log"; then
   echo "load: Redis failed during the run:" >&2

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
 
 #include "cookie/sha1.h"
@@ -209,6 +210,105 @@ TEST(RedisStore, StoppedMidRunThenBack) {
   EXPECT_NE(reports[0].find("unavailable (cannot connect"), std::string::npos) << reports[0];
   EXPECT_NE(reports[1].find("is back after"), std::string::npos) << reports[1];
   EXPECT_NE(reports[2].find("no answer within the timeout"), std::string::npos) << reports[2];
+}
+
+// Both stores given the same random responses (sets, deletions, cookies
+// set again, values that look like the stored format, past the per-entry
+// bound, keys renewed or not, captures after lookups) keep the same cookies
+// and move keys alike.
+TEST(RedisStore, RandomResponsesLeaveWhatTheMemoryStockLeaves) {
+  REQUIRE_REDIS();
+  RedisServer server;
+  ASSERT_TRUE(server.start());
+  Store s(server.address());
+  CookieStocker memory;
+  std::mt19937 random(21);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % n); };
+  const char* tails[] = {"", "; path=/", "; secure", "; Max-Age=600", "; Max-Age=0"};
+  const std::string kValues[] = {"0", "1", "12:34"};
+  std::string inRedis, inMemory;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> values;
+    for (int n = 1 + pick(round < 100 ? 12 : 3); n > 0; --n)
+      values.push_back("c" + std::to_string(pick(64)) + "=" + kValues[pick(3)] +
+                       tails[pick(std::size(tails))]);
+    const std::vector<std::string_view> views(values.begin(), values.end());
+    CaptureOptions options;
+    options.renewKey = pick(2) == 0;
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", renew " << options.renewKey);
+    const std::string redisBefore = inRedis, memoryBefore = inMemory;
+    ASSERT_EQ(s.store.capture(inRedis, views, "UA", options), S_OK);
+    ASSERT_EQ(memory.capture(inMemory, views, "UA", options), S_OK);
+    ASSERT_EQ(inRedis != redisBefore, inMemory != memoryBefore);
+    const auto fromRedis = s.lookup(inRedis);
+    const auto fromMemory = memory.lookup(inMemory, "UA");
+    ASSERT_EQ(fromRedis.has_value(), fromMemory.has_value());
+    if (!fromRedis) continue;
+    std::vector<std::string> seenRedis, seenMemory;
+    for (const auto& [id, c] : *fromRedis) seenRedis.push_back(c.name + c.path + c.value + c.flag);
+    for (const auto& [id, c] : *fromMemory)
+      seenMemory.push_back(c.name + c.path + c.value + c.flag);
+    ASSERT_EQ(seenRedis, seenMemory);
+  }
+  EXPECT_TRUE(s.seen().empty());
+}
+
+// A capture right after a lookup that would change nothing of what the
+// lookup read goes without a round trip; any other goes to Redis (its
+// counter of cookies set moves).
+TEST(RedisStore, CaptureThatChangesNothingAfterALookupSkipsRedis) {
+  REQUIRE_REDIS();
+  RedisServer server;
+  ASSERT_TRUE(server.start());
+  Store s(server.address());
+  const struct {
+    const char* name;
+    std::vector<std::string_view> setCookies;
+    const char* ua;
+    bool lookupFirst, captureBetween, late, skips;
+    std::size_t cookiesAfter;
+  } cases[] = {
+      {"b set again, the last set", {"b=2"}, "UA", true, false, false, true, 2},
+      {"both again in their order", {"a=1", "b=2", "b=2"}, "UA", true, false, false, true, 2},
+      {"deleting what is not held", {"c=; Max-Age=0", "b=2"}, "UA", true, false, false, true, 2},
+      {"a set again, not the last set", {"a=1"}, "UA", true, false, false, false, 2},
+      {"both in another order", {"b=2", "a=1"}, "UA", true, false, false, false, 2},
+      {"another value", {"b=3"}, "UA", true, false, false, false, 2},
+      {"another flag", {"b=2; secure"}, "UA", true, false, false, false, 2},
+      {"a deadline", {"b=2; Max-Age=60"}, "UA", true, false, false, false, 2},
+      {"deleting what is held", {"a=; Max-Age=0"}, "UA", true, false, false, false, 1},
+      {"another User-Agent", {"b=2"}, "Other", true, false, false, false, 1},
+      {"no lookup before", {"b=2"}, "UA", false, false, false, false, 2},
+      {"a capture that wrote between", {"b=2"}, "UA", true, true, false, false, 2},
+      {"a lookup too old", {"b=2"}, "UA", true, false, true, false, 2},
+  };
+  CaptureOptions renew;
+  renew.renewKey = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string key = s.capture(s.capture("", "a=1"), "b=2");
+    if (c.lookupFirst) {
+      ASSERT_TRUE(s.lookup(key));
+    }
+    if (c.captureBetween) s.capture(key, "b=3");
+    if (c.late) std::this_thread::sleep_for(RedisSeenEntries::kTrusted + 100ms);
+    const auto counter = [&] { return server.command({"HGET", "test:" + key, "n"}).text; };
+    const std::string before = counter();
+    std::string after = key;
+    ASSERT_EQ(s.store.capture(after, c.setCookies, c.ua, renew), S_OK);
+    // Redis asked: the key moved on, or the cookies set again were counted.
+    EXPECT_EQ(after == key && counter() == before, c.skips);
+    const auto cookies = s.lookup(after, c.ua);
+    ASSERT_TRUE(cookies);
+    EXPECT_EQ(cookies->size(), c.cookiesAfter);
+  }
+  // What a large entry held is not kept.
+  const std::string large = "big=" + std::string(kMaxCookieBytes - 3, 'v');
+  const std::string key = s.capture("", large);
+  ASSERT_TRUE(s.lookup(key));
+  s.capture(key, large);
+  EXPECT_EQ(server.command({"HGET", "test:" + key, "n"}).text, "2");
+  EXPECT_TRUE(s.seen().empty());
 }
 
 TEST(RedisStoreConcurrency, ManyThreadsCaptureAndRestoreOneKey) {

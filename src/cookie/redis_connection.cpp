@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -53,6 +54,27 @@ RedisReply convert(const redisReply* r) {
 struct FreeReply {
   void operator()(void* reply) const { freeReplyObject(reply); }
 };
+
+// A command in the protocol's array of bulk strings, written here rather
+// than by hiredis, whose formatter costs a printf call per argument.
+void appendCommand(std::string& out, const std::vector<std::string_view>& command) {
+  std::size_t size = 16;
+  for (std::string_view arg : command) size += arg.size() + 16;
+  out.reserve(out.size() + size);
+  const auto header = [&out](char kind, std::size_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out += kind;
+    out.append(digits, end);
+    out += "\r\n";
+  };
+  header('*', command.size());
+  for (std::string_view arg : command) {
+    header('$', arg.size());
+    out.append(arg);
+    out += "\r\n";
+  }
+}
 
 redisReader* asReader(void* reader) { return static_cast<redisReader*>(reader); }
 
@@ -214,23 +236,11 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
     return false;
   }
   std::string out;
-  for (const auto& command : commands) {
-    std::vector<const char*> argv;
-    std::vector<std::size_t> lengths;
-    for (std::string_view arg : command) {
-      argv.push_back(arg.data());
-      lengths.push_back(arg.size());
-    }
-    char* formatted = nullptr;
-    const int length = redisFormatCommandArgv(&formatted, static_cast<int>(argv.size()),
-                                              argv.data(), lengths.data());
-    if (length < 0 || !formatted) throw std::bad_alloc();
-    std::unique_ptr<char, void (*)(char*)> hold(formatted, redisFreeCommand);
-    out.append(formatted, static_cast<std::size_t>(length));
-  }
+  for (const auto& command : commands) appendCommand(out, command);
 
   bool ok = sendAll(out, deadline, reason);
   char buffer[16384];
+  bool readable = false;
   while (ok && replies.size() < commands.size()) {
     void* raw = nullptr;
     if (redisReaderGetReply(asReader(reader_), &raw) != REDIS_OK) {
@@ -243,7 +253,11 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
       replies.push_back(convert(static_cast<redisReply*>(raw)));
       continue;
     }
+    // Redis answers after a moment, so a read before waiting would find
+    // nothing; only a read that filled the buffer is followed at once.
+    if (!readable && !(ok = waitFor(POLLIN, deadline, reason))) break;
     const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    readable = n == static_cast<ssize_t>(sizeof buffer);
     if (n > 0) {
       nothingRead = false;
       if (redisReaderFeed(asReader(reader_), buffer, static_cast<std::size_t>(n)) != REDIS_OK)
@@ -252,9 +266,7 @@ bool RedisConnection::run(const std::vector<std::vector<std::string_view>>& comm
       reason = "connection closed by the server";
       closedBeforeReply_ = nothingRead;
       ok = false;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      ok = waitFor(POLLIN, deadline, reason);
-    } else if (errno != EINTR) {
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
       reason = errnoText(errno);
       ok = false;
     }

@@ -1,6 +1,6 @@
 #pragma once
-// One connection to Redis, spoken through hiredis's protocol writer and
-// reader, with every wait bounded by a deadline.
+// One connection to Redis, its replies read by hiredis's protocol reader,
+// with every wait bounded by a deadline.
 
 #include <chrono>
 #include <string>

@@ -3,8 +3,9 @@
 // same server and prefix, and kept across their restarts. One hash per stock
 // key (prefix + key) holds the User-Agent and the cookies and expires after
 // the idle timeout, renewed on every use; one counter (the prefix itself)
-// gives the keys' serials. A lookup and a capture are one script each: one
-// round trip, atomic against the other hosts.
+// gives the keys' serials. A lookup and a capture are one round trip each; a
+// capture is a script, atomic against the other hosts. A capture that would
+// change nothing of what the lookup just read makes none.
 //
 // While Redis cannot be reached, is slow or refuses, the in-process stock
 // stands in; keys it makes then live only in this process.
@@ -18,6 +19,7 @@
 #include "cookie/cookie_store.h"
 #include "cookie/redis_outage.h"
 #include "cookie/redis_pool.h"
+#include "cookie/redis_seen_entries.h"
 #include "cookie/stock_key.h"
 
 namespace vantomer {
@@ -47,12 +49,17 @@ class RedisCookieStore final : public CookieStore {
   // Runs a script (by its digest, sent whole when the server lacks it).
   Outcome runScript(const std::string& script, const std::string& digest,
                     std::vector<std::string_view> keysAndArgs, RedisReply& reply);
+  // Sends the commands in one round trip. On failure the reason is the
+  // first reply's text.
+  Outcome runCommands(const std::vector<std::vector<std::string_view>>& commands,
+                      std::vector<RedisReply>& replies);
 
   const std::string prefix_;
   const std::string expiryMs_;
   CookieStocker& fallback_;
   RedisPool pool_;
   RedisOutage outage_;
+  RedisSeenEntries seen_;
   std::mutex lettersLock_;
   KeyLetters letters_;
 };
