@@ -20,6 +20,7 @@ struct RequestHead {
   const FieldSource* source = nullptr;
 
   std::string_view path() const;
+  std::string_view query() const;
   template <typename F>
   void forEachHeader(F&& f, std::size_t nameLength = 0) const {
     forEachField(headers, source, std::forward<F>(f), nameLength);
@@ -29,7 +30,6 @@ struct RequestHead {
     ownFields(headers, source);
     return headers;
   }
-  std::string_view query() const;
 };
 
 struct ResponseHead {

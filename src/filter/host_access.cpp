@@ -61,14 +61,6 @@ std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPR
   });
 }
 
-std::optional<std::string_view> readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name,
-                                                   std::span<char> buffer) {
-  if (!pfc || !pfc->GetServerVariable) return std::nullopt;
-  return readInto(buffer, [&](char* out, DWORD* size) {
-    return pfc->GetServerVariable(pfc, const_cast<char*>(name), out, size) != FALSE;
-  });
-}
-
 bool hasServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name) {
   if (!pfc || !pfc->GetServerVariable) return false;
   char probe[1];

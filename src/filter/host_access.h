@@ -26,11 +26,9 @@ std::string serverVariableOrEmpty(HTTP_FILTER_CONTEXT* pfc, const std::string& n
                                   std::size_t bufferSize = kHostBuffer);
 std::optional<std::string> getHeader(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* record,
                                      const std::string& name, std::size_t bufferSize = kHostBuffer);
-// The same reads into the caller's buffer, for the checks every request
+// A header read into the caller's buffer, for the checks every request
 // makes: the view is valid while the buffer is.
 using GetHeaderFn = BOOL (*)(HTTP_FILTER_CONTEXT*, LPSTR, LPVOID, LPDWORD);
-std::optional<std::string_view> readServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name,
-                                                   std::span<char> buffer);
 std::optional<std::string_view> readHeader(HTTP_FILTER_CONTEXT* pfc, GetHeaderFn getHeader,
                                            const char* name, std::span<char> buffer);
 // Whether the variable exists, whatever its length.
